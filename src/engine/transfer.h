@@ -1,0 +1,11 @@
+// The transfer functions: the double function, the fixed-point table lookup, and the builder
+// of the 1281-entry table for each code.
+#pragma once
+
+#include <cstdint>
+
+double ApplyTransferDouble(double net);
+// net in Q16 (65536 = 1.0); the result in Q15 (32767 = 1.0).
+int16_t ApplyTransferFixed(int32_t net);
+// Rebuilds gNet.transferTable and gNet.tableSymmetry for code 1..6 and gain.
+void BuildTransferTable(int32_t code, double gain);

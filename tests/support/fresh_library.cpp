@@ -1,0 +1,82 @@
+#include "support/fresh_library.h"
+
+#include "engine/network_state.h"
+#include "engine/random.h"
+#include "platform/platform.h"
+
+#include <cstring>
+
+void FreshLibrary() {
+    PlatformFailAllocation(0);
+    PlatformSetClock(-1);
+    CleanUp();
+    LoadNetworkDefaults();
+    SeedRandom(1);
+}
+
+OwnedFp::OwnedFp(uint16_t rows, uint16_t columns, const std::vector<double>& values)
+    : storage_(new double[size_t(rows) * columns + 2]()) {
+    FP* fp = get();
+    fp->rows = rows;
+    fp->columns = columns;
+    for (size_t k = 0; k < values.size() && k < size_t(rows) * columns; ++k) fp->array[k] = values[k];
+}
+
+OwnedFp Column(const std::vector<double>& values) {
+    return OwnedFp(static_cast<uint16_t>(values.size()), 1, values);
+}
+
+OwnedCells::OwnedCells(size_t rows, size_t columns)
+    : rows_(rows), columns_(columns), cells_(rows * columns) {
+    for (auto& c : cells_) c.xltype = xltypeNil;
+}
+
+void OwnedCells::SetNumber(size_t k, double v) {
+    cells_[k] = XLOPER{};
+    cells_[k].val.num = v;
+    cells_[k].xltype = xltypeNum;
+}
+
+void OwnedCells::SetString(size_t k, const std::string& text) {
+    size_t n = text.size() > 255 ? 255 : text.size();
+    std::unique_ptr<unsigned char[]> s(new unsigned char[n + 2]());
+    s[0] = static_cast<unsigned char>(n);
+    std::memcpy(s.get() + 1, text.data(), n);
+    cells_[k] = XLOPER{};
+    cells_[k].val.str = s.get();
+    cells_[k].xltype = xltypeStr;
+    strings_.push_back(std::move(s));
+}
+
+void OwnedCells::SetBool(size_t k, bool v) {
+    cells_[k] = XLOPER{};
+    cells_[k].val.xbool = v ? 1 : 0;
+    cells_[k].xltype = xltypeBool;
+}
+
+void OwnedCells::SetError(size_t k, uint16_t code) {
+    cells_[k] = XLOPER{};
+    cells_[k].val.err = code;
+    cells_[k].xltype = xltypeErr;
+}
+
+void OwnedCells::SetNil(size_t k) {
+    cells_[k] = XLOPER{};
+    cells_[k].xltype = xltypeNil;
+}
+
+XLOPER* OwnedCells::multi() {
+    multi_ = XLOPER{};
+    multi_.val.array.lparray = cells_.data();
+    multi_.val.array.rows = static_cast<uint16_t>(rows_);
+    multi_.val.array.columns = static_cast<uint16_t>(columns_);
+    multi_.xltype = xltypeMulti;
+    return &multi_;
+}
+
+std::string OwnedCells::Text(size_t k) const { return CountedText(cells_[k].val.str); }
+
+std::string CountedText(const unsigned char* counted) {
+    if (counted == nullptr) return {};
+    return std::string(reinterpret_cast<const char*>(counted + 1), counted[0]);
+}
