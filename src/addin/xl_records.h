@@ -30,4 +30,6 @@ static_assert(offsetof(FP, rows) == 0 && offsetof(FP, columns) == 2, "FP head");
 static_assert(offsetof(FP, array) == 8, "FP values from byte 8");
 
 // Value k of an FP record, counted row by row from the first value.
-inline double* FpValues(FP* fp) { return fp->array; }
+inline double* FpValues(FP* fp) {
+    return fp->array;
+}

@@ -3,8 +3,8 @@
 // settings and the run history. Declared here, defined in network_state.cpp.
 #pragma once
 
-#include "quar1432.h"
 #include "platform/platform.h"
+#include "quar1432.h"
 
 #include <cstdint>
 
@@ -48,9 +48,9 @@ struct NetworkState {
     BlockHandle outputBlock;
     BlockHandle patternFlagsBlock;
     BlockHandle blankRowFlags;
-    BlockHandle outputsFp;    // pinned
-    BlockHandle blankFlagsFp; // pinned
-    BlockHandle histogramFp;  // exists only during WeightHistStr
+    BlockHandle outputsFp;          // pinned
+    BlockHandle blankFlagsFp;       // pinned
+    BlockHandle histogramFp;        // exists only during WeightHistStr
     BlockHandle columnScratchFp;    // pinned
     BlockHandle translatedOutputs;  // pinned
     BlockHandle inputSymbolTables;  // pinned: one table handle per input column
@@ -140,7 +140,9 @@ struct NetworkState {
 extern NetworkState gNet;
 
 // True while a network exists.
-inline bool NetworkExists() { return gNet.weightFp != nullptr; }
+inline bool NetworkExists() {
+    return gNet.weightFp != nullptr;
+}
 
 // Puts the record back to its state at load: no network, every parameter zero, transfer code 3
 // with gain 1.0 and its table. Frees the current network first. Tests call it between cases.

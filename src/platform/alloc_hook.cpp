@@ -6,14 +6,22 @@ int32_t failCountdown = 0; // 0: off; otherwise allocations left until the faili
 int32_t liveBlocks = 0;
 } // namespace
 
-void PlatformFailAllocation(int32_t n) { failCountdown = n > 0 ? n : 0; }
+void PlatformFailAllocation(int32_t n) {
+    failCountdown = n > 0 ? n : 0;
+}
 
-int32_t PlatformLiveBlocks() { return liveBlocks; }
+int32_t PlatformLiveBlocks() {
+    return liveBlocks;
+}
 
 bool AllocationShouldFail() {
     if (failCountdown == 0) return false;
     return --failCountdown == 0;
 }
 
-void CountBlockAllocated() { ++liveBlocks; }
-void CountBlockFreed() { --liveBlocks; }
+void CountBlockAllocated() {
+    ++liveBlocks;
+}
+void CountBlockFreed() {
+    --liveBlocks;
+}

@@ -19,7 +19,9 @@ constexpr int32_t kBlockMagic = 0x51424C4B;
 constexpr size_t kHeadBytes = 32;
 static_assert(sizeof(BlockHead) <= kHeadBytes, "head fits its slot");
 
-BlockHead* HeadOf(BlockHandle block) { return static_cast<BlockHead*>(block); }
+BlockHead* HeadOf(BlockHandle block) {
+    return static_cast<BlockHead*>(block);
+}
 
 int64_t clockOverride = -1;
 
@@ -54,7 +56,9 @@ void GlobalBlockFree(BlockHandle block) {
     CountBlockFreed();
 }
 
-size_t GlobalBlockSize(BlockHandle block) { return block ? HeadOf(block)->bytes : 0; }
+size_t GlobalBlockSize(BlockHandle block) {
+    return block ? HeadOf(block)->bytes : 0;
+}
 
 void* LocalBlockAlloc(size_t bytes) {
     if (bytes > kMaxBlockBytes || AllocationShouldFail()) return nullptr;
@@ -74,7 +78,9 @@ int64_t CalendarSeconds() {
     return static_cast<int64_t>(std::time(nullptr));
 }
 
-void PlatformSetClock(int64_t seconds) { clockOverride = seconds; }
+void PlatformSetClock(int64_t seconds) {
+    clockOverride = seconds;
+}
 
 void PeekMessages() {}
 
@@ -82,8 +88,17 @@ void PeekMessages() {}
 bool IsLetter(unsigned char c) {
     if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return true;
     switch (c) {
-    case 0x83: case 0x8A: case 0x8C: case 0x8E: case 0x9A: case 0x9C: case 0x9E: case 0x9F:
-    case 0xAA: case 0xB5: case 0xBA:
+    case 0x83:
+    case 0x8A:
+    case 0x8C:
+    case 0x8E:
+    case 0x9A:
+    case 0x9C:
+    case 0x9E:
+    case 0x9F:
+    case 0xAA:
+    case 0xB5:
+    case 0xBA:
         return true;
     default:
         break;
@@ -94,10 +109,14 @@ bool IsLetter(unsigned char c) {
 unsigned char UpperChar(unsigned char c) {
     if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 32);
     switch (c) {
-    case 0x9A: return 0x8A;
-    case 0x9C: return 0x8C;
-    case 0x9E: return 0x8E;
-    case 0xFF: return 0x9F;
+    case 0x9A:
+        return 0x8A;
+    case 0x9C:
+        return 0x8C;
+    case 0x9E:
+        return 0x8E;
+    case 0xFF:
+        return 0x9F;
     default:
         break;
     }

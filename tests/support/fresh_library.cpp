@@ -19,7 +19,8 @@ OwnedFp::OwnedFp(uint16_t rows, uint16_t columns, const std::vector<double>& val
     FP* fp = get();
     fp->rows = rows;
     fp->columns = columns;
-    for (size_t k = 0; k < values.size() && k < size_t(rows) * columns; ++k) fp->array[k] = values[k];
+    for (size_t k = 0; k < values.size() && k < size_t(rows) * columns; ++k)
+        fp->array[k] = values[k];
 }
 
 OwnedFp Column(const std::vector<double>& values) {
@@ -28,7 +29,8 @@ OwnedFp Column(const std::vector<double>& values) {
 
 OwnedCells::OwnedCells(size_t rows, size_t columns)
     : rows_(rows), columns_(columns), cells_(rows * columns) {
-    for (auto& c : cells_) c.xltype = xltypeNil;
+    for (auto& c : cells_)
+        c.xltype = xltypeNil;
 }
 
 void OwnedCells::SetNumber(size_t k, double v) {
@@ -74,7 +76,9 @@ XLOPER* OwnedCells::multi() {
     return &multi_;
 }
 
-std::string OwnedCells::Text(size_t k) const { return CountedText(cells_[k].val.str); }
+std::string OwnedCells::Text(size_t k) const {
+    return CountedText(cells_[k].val.str);
+}
 
 std::string CountedText(const unsigned char* counted) {
     if (counted == nullptr) return {};

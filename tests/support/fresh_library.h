@@ -44,7 +44,7 @@ class OwnedCells {
     void SetBool(size_t k, bool v);
     void SetError(size_t k, uint16_t code);
     void SetNil(size_t k);
-    XLOPER* multi(); // xltypeMulti over all cells
+    XLOPER* multi();                  // xltypeMulti over all cells
     std::string Text(size_t k) const; // the string cell's characters
 
   private:
