@@ -5,3 +5,9 @@
 
 // learn != 0: a learning pass; learn == 0 and testing != 0: a testing pass; both 0: recall.
 void RunEpochPass(int32_t learn, int32_t testing);
+// After every epoch of a training run: adds the epoch's errors to the error history.
+void RecordErrorHistory();
+// Sets to zero every weight whose magnitude is at most the prune threshold.
+void PruneWeights();
+// The automatic learning rate for a pass that ended with this mean squared error.
+void SetAutomaticRate(double meanSquaredError);

@@ -1,0 +1,49 @@
+// Integer helpers of the fixed-point pass. Activations, deltas and last changes are 16-bit
+// Q15 values, net inputs Q16, weights 32-bit with 2^26 = 1.0. Wherever a result is "taken as
+// 16 bits" it keeps its low 16 bits (a wrap, not a saturation).
+#pragma once
+
+#include <cstdint>
+
+// The low 16 bits of x read as a signed value.
+inline int16_t Wrap16(int64_t x) {
+    return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint64_t>(x) & 0xFFFFu));
+}
+
+// x limited to -32768 ... 32767.
+inline int16_t Saturate16(int64_t x) {
+    if (x > 32767) return 32767;
+    if (x < -32768) return -32768;
+    return static_cast<int16_t>(x);
+}
+
+// x / 2^n rounded half up: (x + 2^(n-1)) >> n with an arithmetic shift. The 32-bit form is
+// for operands known to stay below 2^31 - 2^(n-1); anything larger goes through the wide form.
+inline int32_t RoundShift(int32_t x, int n) {
+    return (x + (int32_t(1) << (n - 1))) >> n;
+}
+inline int64_t RoundShiftWide(int64_t x, int n) {
+    return (x + (int64_t(1) << (n - 1))) >> n;
+}
+
+// 32-bit sum that wraps like the hardware instead of overflowing.
+inline int32_t WrapAdd32(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+
+// 1.0 - y in Q15 for a unit value y: 32768 - y taken as 16 bits, and 32767 where that sets
+// bit 15 (y = 0 gives 32767, not -32768).
+inline int32_t OneMinusQ15(int32_t y) {
+    int16_t c = Wrap16(32768 - y);
+    return c < 0 ? 32767 : c;
+}
+
+// The logistic slope doubled, 2 y (1 - y), in Q15.
+inline int16_t LogisticSlopeQ15(int32_t y) {
+    return Wrap16(RoundShift(OneMinusQ15(y) * y, 14));
+}
+
+// The symmetric sigmoid's slope, (1 - y^2) / 2, in Q15 (y * y is at most 2^30).
+inline int16_t SymmetricSlopeQ15(int32_t y) {
+    return Wrap16(RoundShift(1073741824 - y * y, 16));
+}
