@@ -5,7 +5,6 @@
 #include "genetic/supervisor_release.h"
 #include "support/fresh_library.h"
 #include "support/genetic_support.h"
-#include "support/training_net.h"
 
 #include <cmath>
 #include <cstring>
@@ -165,15 +164,15 @@ class InitSuperTest : public LibraryTest {
         std::vector<int16_t> inputs;
         for (int i = 0; i < 3 * 8; ++i)
             inputs.push_back(static_cast<int16_t>(100 * i + 1));
-        WriteInputs<int16_t>(inputs);
-        WriteBlock<double>(gNet.inputBlock, 0, {1, 2, 3, 11, 12, 13});
+        PutBlockValues<int16_t>(gNet.inputBlock, 3 * 16, inputs);
+        PutBlockValues<double>(gNet.inputBlock, 0, {1, 2, 3, 11, 12, 13});
         std::vector<int16_t> targets;
         for (int i = 0; i < 7; ++i)
             targets.push_back(static_cast<int16_t>(1000 * i + 7));
-        WriteTargets<int16_t>(targets);
-        WriteTargetRange({-5.0}, {5.0});
-        WriteBlock<int32_t>(gNet.patternFlagsBlock, 0, {0, 1, 0, 1, 5, 0, 1});
-        WriteBlock<int32_t>(gNet.blankRowFlags, 0, {0, 0, 0, 1, 0, 0, 1, 0, 0, 0});
+        PutBlockValues<int16_t>(gNet.targetBlock, 16, targets);
+        PutBlockValues<double>(gNet.targetBlock, 0, {-5.0, 5.0});
+        PutBlockValues<int32_t>(gNet.patternFlagsBlock, 0, {0, 1, 0, 1, 5, 0, 1});
+        PutBlockValues<int32_t>(gNet.blankRowFlags, 0, {0, 0, 0, 1, 0, 0, 1, 0, 0, 0});
         gNet.dataModeActive = 1;
     }
 };
@@ -227,18 +226,18 @@ TEST_F(InitSuperTest, SavesTheLoadedNetwork) {
     // 8 data rows x 3 inputs, 7 patterns, 10 range rows, copied byte for byte.
     EXPECT_EQ(GlobalBlockSize(gSuper.savedInputBlock), size_t(3 * 16 + 8 * 3 * 2));
     EXPECT_EQ(GlobalBlockSize(gSuper.savedTargetBlock), size_t(16 + 7 * 2));
-    EXPECT_EQ(ReadBlock<unsigned char>(gSuper.savedInputBlock, 0, 96),
-              ReadBlock<unsigned char>(gNet.inputBlock, 0, 96));
-    EXPECT_EQ(ReadBlock<unsigned char>(gSuper.savedTargetBlock, 0, 30),
-              ReadBlock<unsigned char>(gNet.targetBlock, 0, 30));
-    EXPECT_EQ(ReadBlock<int32_t>(gSuper.savedPatternFlags, 0, 7),
+    EXPECT_EQ(BlockValues<unsigned char>(gSuper.savedInputBlock, 0, 96),
+              BlockValues<unsigned char>(gNet.inputBlock, 0, 96));
+    EXPECT_EQ(BlockValues<unsigned char>(gSuper.savedTargetBlock, 0, 30),
+              BlockValues<unsigned char>(gNet.targetBlock, 0, 30));
+    EXPECT_EQ(BlockValues<int32_t>(gSuper.savedPatternFlags, 0, 7),
               (std::vector<int32_t>{0, 1, 0, 1, 5, 0, 1}));
-    EXPECT_EQ(ReadBlock<int32_t>(gSuper.savedBlankRowFlags, 0, 10),
+    EXPECT_EQ(BlockValues<int32_t>(gSuper.savedBlankRowFlags, 0, 10),
               (std::vector<int32_t>{0, 0, 0, 1, 0, 0, 1, 0, 0, 0}));
 
     // The saved copy is independent of the engine's network.
     ASSERT_STREQ(InitBP(2, 1, 5, 1, 1, 0, 2, 0, 0, 0, 0, CALC_DOUBLE), "OK");
-    EXPECT_EQ(ReadBlock<double>(gSuper.savedInputBlock, 0, 2), (std::vector<double>{1, 2}));
+    EXPECT_EQ(BlockValues<double>(gSuper.savedInputBlock, 0, 2), (std::vector<double>{1, 2}));
 }
 
 TEST_F(InitSuperTest, SecondInitSuperDropsThePopulation) {

@@ -7,6 +7,20 @@
 #include <cstdint>
 #include <vector>
 
+// Values of `count` entries of type T in a global block, from byte `offset`, and back.
+template <class T> std::vector<T> BlockValues(BlockHandle block, size_t offset, size_t count) {
+    LockedBlock<unsigned char> base(block);
+    const T* at = reinterpret_cast<const T*>(base.get() + offset);
+    return std::vector<T>(at, at + count);
+}
+template <class T>
+void PutBlockValues(BlockHandle block, size_t offset, const std::vector<T>& values) {
+    LockedBlock<unsigned char> base(block);
+    T* at = reinterpret_cast<T*>(base.get() + offset);
+    for (size_t i = 0; i < values.size(); ++i)
+        at[i] = values[i];
+}
+
 // The generator's draws from seed 1, as the recurrence gives them.
 extern const int32_t kDrawsFromSeed1[20];
 
