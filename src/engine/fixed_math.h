@@ -47,3 +47,22 @@ inline int16_t LogisticSlopeQ15(int32_t y) {
 inline int16_t SymmetricSlopeQ15(int32_t y) {
     return Wrap16(RoundShift(1073741824 - y * y, 16));
 }
+
+// A hidden unit's delta from its slope d and s, the Q15 sum over the units above of
+// (w >> 16) x delta, each term rounded by itself. Large sums are scaled down before the
+// product, and the delta is then held within -0.5 ... 0.5.
+inline int16_t HiddenDeltaQ15(int32_t d, int32_t s) {
+    const int64_t magnitude = s < 0 ? -int64_t(s) : int64_t(s);
+    if (magnitude < 65536) return Wrap16(RoundShiftWide(int64_t(d) * s, 16));
+    int64_t r;
+    if (magnitude < 4194304) {
+        const int16_t t = Wrap16(RoundShift(s, 8));
+        r = RoundShiftWide(int64_t(t) * d, 8);
+    } else {
+        const int16_t t = Wrap16(RoundShiftWide(s, 16));
+        r = int64_t(t) * d;
+    }
+    if (r > 16384) return 16384;
+    if (r < -16384) return -16384;
+    return int16_t(r);
+}

@@ -125,25 +125,6 @@ struct FixedSteps {
         gNet.passError = sum;
     }
 
-    // delta = slope x s, with s the Q15 sum over the units above of (w >> 16) x delta, each
-    // term rounded by itself. Large sums are scaled down before the product and the delta is
-    // then held within +-0.5.
-    static int16_t HiddenDelta(int32_t d, int32_t s) {
-        const int64_t magnitude = s < 0 ? -int64_t(s) : int64_t(s);
-        if (magnitude < 65536) return Wrap16(RoundShiftWide(int64_t(d) * s, 16));
-        int64_t r;
-        if (magnitude < 4194304) {
-            const int16_t t = Wrap16(RoundShift(s, 8));
-            r = RoundShiftWide(int64_t(t) * d, 8);
-        } else {
-            const int16_t t = Wrap16(RoundShiftWide(s, 16));
-            r = int64_t(t) * d;
-        }
-        if (r > 16384) return 16384;
-        if (r < -16384) return -16384;
-        return int16_t(r);
-    }
-
     static void HiddenDeltas() {
         for (int32_t l = gNet.layerCount - 2; l >= 1; --l) {
             const int32_t n = gNet.layerSize[l];
@@ -156,7 +137,7 @@ struct FixedSteps {
                 uint32_t s = 0;
                 for (int32_t k = 0; k < above; ++k, w += n + 1)
                     s += uint32_t(RoundShift(UpperHalf(*w) * deltaAbove[k], 10));
-                delta[j] = HiddenDelta(Slope(y[j]), int32_t(s));
+                delta[j] = HiddenDeltaQ15(Slope(y[j]), int32_t(s));
             }
         }
     }

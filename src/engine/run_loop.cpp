@@ -2,9 +2,9 @@
 // optional testing pass, pruning, the automatic learning rate and the error history.
 #include "engine/run_loop.h"
 
-#include "engine/conversions.h"
 #include "engine/network_build.h"
 #include "engine/network_state.h"
+#include "engine/params.h"
 #include "engine/pattern_walk.h"
 #include "platform/platform.h"
 
@@ -171,8 +171,7 @@ void SetAutomaticRate(double meanSquaredError) {
     else if (meanSquaredError > 0.0001)
         rate = 10.0 * std::sqrt(meanSquaredError);
     gNet.learningRate = rate;
-    const int16_t fixed = Low16OfTrunc(rate * 32768.0);
-    gNet.learningRateFixed = fixed < 0 ? int16_t(32767) : fixed;
+    gNet.learningRateFixed = Q15Copy(rate);
 }
 
 QUAR_API(FP*) RunNet(int32_t train, int16_t epochs) {
