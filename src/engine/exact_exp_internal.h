@@ -1,0 +1,18 @@
+// The two halves of ExactExp, open to the tests.
+#pragma once
+
+#include <cstdint>
+
+// The fast approximation e^x = (hi + lo) * 2^scale, for -746 <= x <= 709.79 and |x| >= 2^-60,
+// with hi + lo in [0.99, 2.01] and a relative error below 2^-66.
+struct ExpApproximation {
+    double hi, lo;
+    int32_t scale;
+};
+ExpApproximation ExpFastApproximation(double x);
+
+// e^x correctly rounded from 192-bit fixed-point arithmetic, for the same range.
+double ExpSlowPath(double x);
+
+// How many calls of ExactExp the fast approximation could not settle, since the process started.
+uint64_t ExactExpSlowPathCount();
