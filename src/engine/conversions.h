@@ -1,0 +1,23 @@
+// Double to integer conversions that stay defined for every double: a value outside the
+// target's range saturates, NaN gives 0.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+// trunc(x) (toward zero) as a 32-bit integer; saturated at the int32 limits, NaN -> 0.
+inline int32_t TruncToInt32(double x) {
+    if (std::isnan(x)) return 0;
+    if (x >= 2147483647.0) return INT32_MAX;
+    if (x <= -2147483648.0) return INT32_MIN;
+    return static_cast<int32_t>(x);
+}
+
+// The low 16 bits of trunc(x), as a 16-bit value. Exact for any finite x; infinities and NaN
+// give 0.
+inline int16_t Low16OfTrunc(double x) {
+    if (!std::isfinite(x)) return 0;
+    double wrapped = std::fmod(std::trunc(x), 65536.0); // exact: -65535 ... 65535
+    int32_t bits = static_cast<int32_t>(wrapped) & 0xFFFF;
+    return static_cast<int16_t>(static_cast<uint16_t>(bits));
+}

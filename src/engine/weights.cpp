@@ -1,0 +1,106 @@
+// RandomizeWeights, GetWeights and SetWeights: the network's weights in and out.
+#include "engine/conversions.h"
+#include "engine/network_build.h"
+#include "engine/network_state.h"
+#include "engine/random.h"
+#include "quar1432.h"
+
+namespace {
+
+const char kOk[] = "OK";
+const char kNoNetwork[] = "No network has been initialized";
+const char kNoArray[] = "No weight array given";
+const char kBadShape[] = "Weight array must have 8 columns and at most one page of rows";
+const char kBadRow[] = "Weight row out of range";
+
+// Locks the weight block and binds the record's weight pointers to it.
+bool LockWeights() {
+    void* block = GlobalBlockLock(gNet.weightsBlock);
+    if (block == nullptr) return false;
+    BindWeights(block);
+    return true;
+}
+
+void UnlockWeights() {
+    GlobalBlockUnlock(gNet.weightsBlock);
+}
+
+// A real weight in the fixed-point format; out-of-range values saturate, NaN becomes 0.
+int32_t FixedWeight(double value) {
+    return TruncToInt32(value * kFixedWeightOne);
+}
+
+} // namespace
+
+QUAR_API(int32_t) RandomizeWeights(int32_t useSeed, int16_t seed, double range) {
+    if (!NetworkExists()) return 1;
+    if (!LockWeights()) return 1;
+    if (useSeed != 0)
+        SeedRandom(static_cast<uint32_t>(int32_t(seed)));
+    else
+        SeedRandom(static_cast<uint32_t>(int32_t(static_cast<int16_t>(CalendarSeconds()))));
+
+    const bool fixed = gNet.calcMethod == CALC_FIXED16;
+    for (int32_t i = 0; i < gNet.weightCount; ++i) {
+        double r = NextRandom();
+        double x = (r * 2.0 / 32767.0 - 1.0) * range;
+        if (fixed) {
+            gNet.weightsFixed[i] = FixedWeight(x);
+            gNet.lastChangesFixed[i] = 0;
+        } else {
+            gNet.weightsDouble[i] = x;
+            gNet.lastChangesDouble[i] = 0.0;
+        }
+    }
+    UnlockWeights();
+    return 1;
+}
+
+QUAR_API(FP*) GetWeights(int16_t firstRow) {
+    if (!NetworkExists() || firstRow < 0) return nullptr;
+    if (!LockWeights()) return nullptr;
+
+    const int32_t first = int32_t(firstRow) * kWeightFpColumns;
+    int32_t count = gNet.weightCount - first;
+    if (count > gNet.weightFpRows * kWeightFpColumns) count = gNet.weightFpRows * kWeightFpColumns;
+    double* values = gNet.weightFpRecord->array;
+    const bool fixed = gNet.calcMethod == CALC_FIXED16;
+    int32_t k = 0;
+    for (; k < count; ++k)
+        values[k] =
+            fixed ? gNet.weightsFixed[first + k] / kFixedWeightOne : gNet.weightsDouble[first + k];
+    // The last row written is completed with zeros.
+    if (count > 0)
+        for (; k % kWeightFpColumns != 0; ++k)
+            values[k] = 0.0;
+
+    UnlockWeights();
+    return gNet.weightFpRecord;
+}
+
+QUAR_API(const char*) SetWeights(FP* weights, int16_t firstRow) {
+    if (!NetworkExists()) return kNoNetwork;
+    if (weights == nullptr) return kNoArray;
+    if (weights->columns != kWeightFpColumns || weights->rows < 1 ||
+        int32_t(weights->rows) > gNet.weightFpRows)
+        return kBadShape;
+    const int32_t first = int32_t(firstRow) * kWeightFpColumns;
+    if (firstRow < 0 || first >= gNet.weightCount) return kBadRow;
+    if (!LockWeights()) return kNoNetwork;
+
+    int32_t count = int32_t(weights->rows) * kWeightFpColumns;
+    if (count > gNet.weightCount - first) count = gNet.weightCount - first;
+    const bool fixed = gNet.calcMethod == CALC_FIXED16;
+    for (int32_t k = 0; k < count; ++k) {
+        double value = weights->array[k];
+        if (fixed) {
+            gNet.weightsFixed[first + k] = FixedWeight(value);
+            gNet.lastChangesFixed[first + k] = 0;
+        } else {
+            gNet.weightsDouble[first + k] = value;
+            gNet.lastChangesDouble[first + k] = 0.0;
+        }
+    }
+    UnlockWeights();
+    return kOk;
+}
