@@ -240,6 +240,28 @@ TEST_F(InitSuperTest, SavesTheLoadedNetwork) {
     EXPECT_EQ(BlockValues<double>(gSuper.savedInputBlock, 0, 2), (std::vector<double>{1, 2}));
 }
 
+TEST_F(InitSuperTest, SchemaNetworkGetsTheSavedColumnsInFixedPoint) {
+    BuildLoadedNetwork();
+    ASSERT_STREQ(InitSuper(0.5, 3, 4, 0, 0, 0, 0.1, 0.9, 0.05), "OK");
+    InstallPopulation({MakeSchema({1}, 3, {2})}, 2);
+    ASSERT_STREQ(TrainNextSchema(1, 0, 0.0, 0.0, 0.0), "In Process");
+    ASSERT_EQ(gNet.inputColumns, 1);
+    EXPECT_EQ(gNet.rows, 8);
+    EXPECT_EQ(gNet.patterns, 7);
+    EXPECT_EQ(BlockValues<double>(gNet.inputBlock, 0, 2), (std::vector<double>{2, 12}));
+    std::vector<int16_t> column = BlockValues<int16_t>(gNet.inputBlock, 16, 8);
+    for (int r = 0; r < 8; ++r)
+        EXPECT_EQ(column[size_t(r)], 100 * (3 * r + 1) + 1) << r;
+    EXPECT_EQ(BlockValues<double>(gNet.targetBlock, 0, 2), (std::vector<double>{-5, 5}));
+    EXPECT_EQ(BlockValues<int16_t>(gNet.targetBlock, 16, 7),
+              (std::vector<int16_t>{7, 1007, 2007, 3007, 4007, 5007, 6007}));
+    EXPECT_EQ(BlockValues<int32_t>(gNet.patternFlagsBlock, 0, 7),
+              (std::vector<int32_t>{0, 1, 0, 1, 5, 0, 1}));
+    EXPECT_EQ(BlockValues<int32_t>(gNet.blankRowFlags, 0, 10),
+              (std::vector<int32_t>{0, 0, 0, 1, 0, 0, 1, 0, 0, 0}));
+    EXPECT_EQ(gNet.dataModeActive, 1);
+}
+
 TEST_F(InitSuperTest, SecondInitSuperDropsThePopulation) {
     BuildLoadedNetwork();
     ASSERT_STREQ(InitSuper(0.5, 3, 4, 0, 0, 0, 0.1, 0.9, 0.05), "OK");
