@@ -256,16 +256,16 @@ QUAR_API(const char*) ReloadPop(XLOPER* column) {
         }
     }
     int32_t headerSize = 0;
+    bool headerRead = false;
     {
         LockedBlock<PopulationHeader> header(gSuper.header);
+        headerRead = ReadHeader(in, *header, headerSize);
         header->populationSize = gSuper.schemaCount;
-        bool ok = ReadHeader(in, *header, headerSize);
-        header->populationSize = gSuper.schemaCount;
-        if (!ok) {
-            // A header made for this reload has no records behind it.
-            if (!gSuper.schemas) ReleasePopulation();
-            return "Bad data in ReloadPop";
-        }
+    }
+    if (!headerRead) {
+        // A header made for this reload has no records behind it.
+        if (!gSuper.schemas) ReleasePopulation();
+        return "Bad data in ReloadPop";
     }
 
     int32_t count = headerSize;
