@@ -6,70 +6,67 @@
 #include "support/fresh_library.h"
 #include "support/training_net.h"
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
-// InitBP with one hidden layer of two units.
-inline std::string Build(int inputs, int outputs, int totalRows, int window, int step,
-                         int blankRows, int method) {
-    return InitBP(int16_t(inputs), int16_t(outputs), int16_t(totalRows), int16_t(window),
-                  int16_t(step), int16_t(blankRows), 3, 2, 0, 0, 0, int16_t(method));
+using Ints = std::vector<int32_t>;
+using Doubles = std::vector<double>;
+
+inline std::string Build(int inputs, int outputs, int rows, int window, int step, int blank,
+                         int method) {
+    return InitBP(int16_t(inputs), int16_t(outputs), int16_t(rows), int16_t(window), int16_t(step),
+                  int16_t(blank), 3, 2, 0, 0, 0, int16_t(method));
 }
 
-// Column c of every stored data row (inputs) or data pattern (targets, outputs).
-template <class T>
-std::vector<T> StoredColumn(BlockHandle block, int columns, int c, int count, bool headed = true) {
-    size_t head = headed ? size_t(columns) * 16 : 0;
-    std::vector<T> all = ReadBlock<T>(block, head, size_t(count) * columns);
-    std::vector<T> column;
+// Column c of the stored data rows (inputs) or patterns (targets, outputs), as T.
+template <class T> std::vector<T> Stored(BlockHandle block, int columns, int c, int count) {
+    size_t head = block == gNet.outputBlock ? 0 : size_t(columns) * 16;
+    std::vector<T> all = ReadBlock<T>(block, head, size_t(count) * columns), column;
     for (int k = 0; k < count; ++k)
-        column.push_back(all[size_t(k) * columns + c]);
+        column.push_back(all[size_t(k * columns + c)]);
     return column;
 }
-template <class T> std::vector<T> StoredInputs(int c) {
-    return StoredColumn<T>(gNet.inputBlock, gNet.inputColumns, c, gNet.rows);
+template <class T> std::vector<T> Inputs(int c = 0) {
+    return Stored<T>(gNet.inputBlock, gNet.inputColumns, c, gNet.rows);
 }
-template <class T> std::vector<T> StoredTargets(int c) {
-    return StoredColumn<T>(gNet.targetBlock, gNet.outputColumns, c, gNet.patterns);
+template <class T> std::vector<T> Targets(int c = 0) {
+    return Stored<T>(gNet.targetBlock, gNet.outputColumns, c, gNet.patterns);
 }
-template <class T> std::vector<T> StoredOutputs(int c) {
-    return StoredColumn<T>(gNet.outputBlock, gNet.outputColumns, c, gNet.patterns, false);
+template <class T> std::vector<T> OutputsOf(int c = 0) {
+    return Stored<T>(gNet.outputBlock, gNet.outputColumns, c, gNet.patterns);
 }
-// min[c] and max[c] of a headed block.
-inline std::vector<double> Bounds(BlockHandle block, int columns, int c) {
-    std::vector<double> head = ReadBlock<double>(block, 0, size_t(columns) * 2);
+// min[c], max[c].
+inline Doubles Bounds(BlockHandle block, int columns, int c = 0) {
+    Doubles head = ReadBlock<double>(block, 0, size_t(columns) * 2);
     return {head[size_t(c)], head[size_t(columns + c)]};
 }
-inline std::vector<int32_t> PatternCodes(int count) {
+inline Ints Codes(int count) {
     return ReadBlock<int32_t>(gNet.patternFlagsBlock, 0, size_t(count));
 }
-inline std::vector<int32_t> RowFlags() {
+inline Ints RowFlags() {
     return ReadBlock<int32_t>(gNet.blankRowFlags, 0, size_t(gNet.rows + gNet.blankRows));
 }
-inline std::vector<double> PositionFlags() {
+inline Doubles PositionFlags() {
     FP* fp = gNet.blankFlagsFpRecord;
-    return std::vector<double>(fp->array, fp->array + fp->rows);
+    return Doubles(fp->array, fp->array + fp->rows);
+}
+// rows, blankRows, patterns, blankPatternRows, then minRow, maxRow, symbolRow.
+inline Ints Counts() {
+    return {gNet.rows,   gNet.blankRows, gNet.patterns, gNet.blankPatternRows,
+            gNet.minRow, gNet.maxRow,    gNet.symbolRow};
 }
 
-// rows, blankRows, patterns, blankPatternRows.
-inline std::vector<int32_t> Counts() {
-    return {gNet.rows, gNet.blankRows, gNet.patterns, gNet.blankPatternRows};
+inline std::string Load(int type, int index, const Doubles& values) {
+    return SetColumn(int16_t(type), int16_t(index), Column(values).get());
 }
-inline std::vector<int32_t> SpecialRows() {
-    return {gNet.minRow, gNet.maxRow, gNet.symbolRow};
-}
-
-inline std::string Load(int type, int index, const std::vector<double>& values) {
-    OwnedFp column = Column(values);
-    return SetColumn(int16_t(type), int16_t(index), column.get());
-}
-
-// A one-column multi of texts ("" = an empty cell).
-inline void FillTexts(OwnedCells& cells, const std::vector<std::string>& texts) {
+// Cells of texts ("" = an empty cell) handed to SetColumnEx.
+inline std::string LoadTexts(int type, int index, const std::vector<std::string>& texts) {
+    OwnedCells cells(texts.size());
     for (size_t k = 0; k < texts.size(); ++k)
-        if (texts[k].empty())
-            cells.SetNil(k);
-        else
-            cells.SetString(k, texts[k]);
+        if (!texts[k].empty()) cells.SetString(k, texts[k]);
+    return SetColumnEx(int16_t(type), int16_t(index), cells.multi(), 0);
+}
+inline std::string AnswerText(const XLOPER* answer) {
+    return answer != nullptr && answer->xltype == xltypeStr ? CountedText(answer->val.str)
+                                                            : "<not a text>";
 }
