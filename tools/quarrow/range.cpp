@@ -1,0 +1,374 @@
+#include "range.h"
+
+#include "symbols.h"
+
+#include <algorithm>
+
+namespace {
+
+const char* const kModeWords[] = {"TRAIN", "TEST", "MIN", "MAX", "SYMBOL", "SKIP"};
+
+bool IsModeWord(const std::string& upper) {
+    return std::find(std::begin(kModeWords), std::end(kModeWords), upper) != std::end(kModeWords);
+}
+
+Cell TextCell(const std::string& text) {
+    Cell c;
+    c.kind = CellKind::Text;
+    c.text = text;
+    return c;
+}
+
+Cell NumberCell(double v) {
+    Cell c;
+    c.kind = CellKind::Number;
+    c.number = v;
+    c.text = ExactNumber(v);
+    return c;
+}
+
+std::string Where(const Worksheet& sheet, int column) {
+    return "column " + ColumnLetters(column) + " (" + sheet.names[column] + ")";
+}
+
+// Finds the MIN, MAX and SYMBOL rows of the sheet's mode column and checks its words.
+bool ReadModeColumn(const Worksheet& sheet, int column, std::vector<std::string>* words,
+                    int special[3], std::string* error) {
+    words->assign(sheet.rowCount(), std::string());
+    special[0] = special[1] = special[2] = -1;
+    if (column < 0) return true;
+    const char* names[3] = {"MIN", "MAX", "SYMBOL"};
+    for (int r = 0; r < sheet.rowCount(); ++r) {
+        const Cell& cell = sheet.at(r, column);
+        if (cell.empty()) continue;
+        std::string word = UpperText(cell.text);
+        if (cell.kind != CellKind::Text || !IsModeWord(word)) {
+            *error = "row " + std::to_string(SheetRowNumber(r)) + ": \"" + cell.text +
+                     "\" in the mode column is not one of TRAIN, TEST, SKIP, MIN, MAX, SYMBOL";
+            return false;
+        }
+        (*words)[r] = word;
+        for (int k = 0; k < 3; ++k)
+            if (word == names[k]) {
+                if (special[k] >= 0) {
+                    *error = "rows " + std::to_string(SheetRowNumber(special[k])) + " and " +
+                             std::to_string(SheetRowNumber(r)) + " are both " + names[k] + " rows";
+                    return false;
+                }
+                special[k] = r;
+            }
+    }
+    return true;
+}
+
+// Works out a column's symbols from the sheet: the list in its SYMBOL row cell if there is
+// one, otherwise the texts of its data rows in the order they first appear.
+bool FindSymbols(const Worksheet& sheet, int column, const std::vector<char>& dataRow,
+                 int symbolRow, RangeColumn* out, std::string* error) {
+    std::vector<std::string> texts;
+    for (int r = 0; r < sheet.rowCount(); ++r) {
+        const Cell& cell = sheet.at(r, column);
+        if (!dataRow[r] || cell.kind != CellKind::Text) continue;
+        if (!CheckSymbolText(cell.text, error)) {
+            *error = "row " + std::to_string(SheetRowNumber(r)) + ", " + Where(sheet, column) +
+                     ": " + *error;
+            return false;
+        }
+        if (SymbolIndex(texts, cell.text) < 0) texts.push_back(UpperText(cell.text));
+    }
+    std::vector<std::string>& symbols = out->bounds.symbols;
+    const Cell* given = symbolRow >= 0 ? &sheet.at(symbolRow, column) : nullptr;
+    if (given && given->kind == CellKind::Number) {
+        *error = "the SYMBOL row of " + Where(sheet, column) + " holds a number";
+        return false;
+    }
+    if (given && given->kind == CellKind::Text) {
+        if (given->text.size() > kMaxSymbolListLength) {
+            *error = "the symbol list of " + Where(sheet, column) + " is too long";
+            return false;
+        }
+        if (!SymbolsOfList(given->text, &symbols, error)) {
+            *error = Where(sheet, column) + ": " + *error;
+            return false;
+        }
+        for (const std::string& t : texts)
+            if (SymbolIndex(symbols, t) < 0) {
+                *error = Where(sheet, column) + ": \"" + t + "\" is not in its symbol list";
+                return false;
+            }
+        out->symbolList = given->text;
+        return true;
+    }
+    symbols = texts;
+    out->symbolList = SymbolList(texts);
+    if (out->symbolList.size() > kMaxSymbolListLength) {
+        *error = Where(sheet, column) + " has too many symbols for one list";
+        return false;
+    }
+    return true;
+}
+
+// The scaling range the library works out when the column is loaded: the MIN and MAX rows, or
+// the extremes of the data rows, widened by the margin on each side.
+void ComputeBounds(const Range& range, RangeColumn* column, bool output, double scaleMargin) {
+    const int first = output ? range.window - 1 : 0;
+    std::vector<double> v(range.rows());
+    for (int r = 0; r < range.rows(); ++r)
+        v[r] = CellValue(*column, column->cells[r]);
+    const bool symbolic = range.symbolRow >= 0 && !column->bounds.symbols.empty();
+    if (symbolic && range.minRow >= 0 && column->cells[range.minRow].kind == CellKind::Text)
+        v[range.minRow] -= 0.5;
+    if (symbolic && range.maxRow >= 0 && column->cells[range.maxRow].kind == CellKind::Text)
+        v[range.maxRow] += 0.5;
+    double dataMin = 0.0, dataMax = 0.0;
+    bool any = false;
+    for (int r = first; r < range.rows(); ++r) {
+        if (!range.IsDataRow(r)) continue;
+        if (!any) {
+            dataMin = dataMax = v[r];
+            any = true;
+        } else if (v[r] < dataMin) {
+            dataMin = v[r];
+        } else if (v[r] > dataMax) {
+            dataMax = v[r];
+        }
+    }
+    double lo = range.minRow >= 0 ? v[range.minRow] : dataMin;
+    double hi = range.maxRow >= 0 ? v[range.maxRow] : dataMax;
+    double d = hi - lo;
+    column->bounds.lo = lo - d * scaleMargin;
+    column->bounds.hi = hi + d * scaleMargin;
+}
+
+} // namespace
+
+bool Range::IsDataRow(int r) const {
+    return !blank[r] && r != minRow && r != maxRow && r != symbolRow;
+}
+
+int Range::dataRows() const {
+    int n = 0;
+    for (int r = 0; r < rows(); ++r)
+        n += IsDataRow(r) ? 1 : 0;
+    return n;
+}
+
+int Range::RangeRowOfSheetRow(int r) const {
+    // The sheet's rows come first, in order; added rows follow them.
+    return r >= 0 && r < rows() && sheetRow[r] == r ? r : -1;
+}
+
+double CellValue(const RangeColumn& column, const Cell& cell) {
+    if (cell.kind == CellKind::Number) return cell.number;
+    if (cell.kind == CellKind::Text) {
+        int k = SymbolIndex(column.bounds.symbols, cell.text);
+        return k < 0 ? 0.0 : k + 0.5;
+    }
+    return 0.0;
+}
+
+bool BuildRange(const Worksheet& sheet, const RangeRequest& request, Range* range,
+                std::string* error) {
+    *range = Range();
+    range->window = request.window;
+    const ColumnChoice& choice = request.columns;
+    if (choice.inputs.empty() || choice.outputs.empty()) {
+        *error = "choose at least one input column and one output column";
+        return false;
+    }
+    std::vector<std::string> words;
+    int special[3];
+    if (!ReadModeColumn(sheet, choice.mode, &words, special, error)) return false;
+    const int sheetRows = sheet.rowCount();
+
+    // Which sheet rows hold data, and the checks a data row must pass.
+    std::vector<char> dataRow(sheetRows, 0);
+    std::vector<char> sheetSpecial(sheetRows, 0);
+    for (int k = 0; k < 3; ++k)
+        if (special[k] >= 0) sheetSpecial[special[k]] = 1;
+    for (int r = 0; r < sheetRows; ++r) {
+        if (sheetSpecial[r]) continue;
+        bool anyValue = false;
+        for (int c : choice.inputs)
+            anyValue = anyValue || !sheet.at(r, c).empty();
+        for (int c : choice.outputs)
+            anyValue = anyValue || !sheet.at(r, c).empty();
+        if (!anyValue) continue;
+        for (int c : choice.inputs)
+            if (sheet.at(r, c).empty()) {
+                *error = "row " + std::to_string(SheetRowNumber(r)) + " has no value in input " +
+                         Where(sheet, c);
+                return false;
+            }
+        if (!request.recall && words[r] != "SKIP")
+            for (int c : choice.outputs)
+                if (sheet.at(r, c).empty()) {
+                    *error = "row " + std::to_string(SheetRowNumber(r)) +
+                             " has no value in output " + Where(sheet, c) +
+                             " (mark it SKIP in the mode column to leave it out)";
+                    return false;
+                }
+        dataRow[r] = 1;
+    }
+    if (request.recall) {
+        // The sheet's own special rows and words do not apply to a trained network.
+        for (int k = 0; k < 3; ++k)
+            special[k] = -1;
+    }
+
+    // Columns and their symbols.
+    auto makeColumn = [&](int c, bool output, size_t k, RangeColumn* out) -> bool {
+        out->name = sheet.names[c];
+        out->sheetColumn = c;
+        if (request.recall) {
+            const auto& saved = output ? request.outputBounds : request.inputBounds;
+            out->bounds = saved[k];
+            out->symbolList = SymbolList(saved[k].symbols);
+            return true;
+        }
+        return FindSymbols(sheet, c, dataRow, special[2], out, error);
+    };
+    for (size_t k = 0; k < choice.inputs.size(); ++k) {
+        range->inputs.emplace_back();
+        if (!makeColumn(choice.inputs[k], false, k, &range->inputs.back())) return false;
+    }
+    for (size_t k = 0; k < choice.outputs.size(); ++k) {
+        range->outputs.emplace_back();
+        if (!makeColumn(choice.outputs[k], true, k, &range->outputs.back())) return false;
+    }
+    bool anySymbolic = false;
+    for (const auto* list : {&range->inputs, &range->outputs})
+        for (const RangeColumn& col : *list)
+            anySymbolic = anySymbolic || !col.bounds.symbols.empty();
+
+    // Range rows: the sheet's rows, then the special rows quarrow adds.
+    for (int r = 0; r < sheetRows; ++r) {
+        range->sheetRow.push_back(r);
+        range->blank.push_back(dataRow[r] || sheetSpecial[r] ? 0 : 1);
+        range->mode.push_back(dataRow[r] ? (request.recall ? "TEST" : words[r]) : "");
+    }
+    if (request.recall) {
+        for (int r = 0; r < sheetRows; ++r)
+            if (sheetSpecial[r]) range->blank[r] = 1;
+    } else {
+        range->minRow = special[0];
+        range->maxRow = special[1];
+        range->symbolRow = special[2];
+        for (int k = 0; k < 3; ++k)
+            if (special[k] >= 0)
+                range->mode[special[k]] = k == 0 ? "MIN" : k == 1 ? "MAX" : "SYMBOL";
+    }
+    auto addRow = [&](const char* word) {
+        range->sheetRow.push_back(-1);
+        range->blank.push_back(0);
+        range->mode.push_back(word);
+        return range->rows() - 1;
+    };
+    if (request.recall) {
+        range->minRow = addRow("MIN");
+        range->maxRow = addRow("MAX");
+    }
+    if (anySymbolic && range->symbolRow < 0) range->symbolRow = addRow("SYMBOL");
+    range->modeColumn = choice.mode >= 0 || request.recall || range->symbolRow >= 0 ||
+                        range->minRow >= 0 || range->maxRow >= 0;
+
+    const int w = request.window;
+    if (w < 1) {
+        *error = "the window must be at least 1 row";
+        return false;
+    }
+    for (int r = 0; r < w - 1 && r < range->rows(); ++r)
+        if (range->blank[r] || r == range->minRow || r == range->maxRow || r == range->symbolRow) {
+            *error = "row " + std::to_string(SheetRowNumber(r)) +
+                     " lies in the first window of rows, which must hold data";
+            return false;
+        }
+    const int data = range->dataRows();
+    if (data < w) {
+        *error = "the sheet has " + std::to_string(data) + " data rows; the window needs " +
+                 std::to_string(w);
+        return false;
+    }
+    if (range->rows() > 32000) {
+        *error = "the sheet has too many rows (at most 32000)";
+        return false;
+    }
+
+    // The cells of every column.
+    auto fill = [&](RangeColumn* col, bool output) -> bool {
+        const int c = col->sheetColumn;
+        Cell filler; // stands in for a missing target: a value inside the column's range
+        if (request.recall) {
+            filler = NumberCell(col->bounds.lo);
+        } else {
+            for (int r = 0; r < sheetRows && filler.empty(); ++r)
+                if (dataRow[r] && !sheet.at(r, c).empty()) filler = sheet.at(r, c);
+        }
+        col->cells.assign(range->rows(), Cell());
+        for (int k = 0; k < range->rows(); ++k) {
+            const int r = range->sheetRow[k];
+            Cell cell;
+            if (k == range->symbolRow && r < 0) {
+                if (!col->bounds.symbols.empty()) cell = TextCell(col->symbolList);
+            } else if (r < 0 && k == range->minRow) {
+                cell = NumberCell(col->bounds.lo);
+            } else if (r < 0 && k == range->maxRow) {
+                cell = NumberCell(col->bounds.hi);
+            } else if (r >= 0 && k == range->symbolRow) {
+                cell = sheet.at(r, c);
+                if (cell.empty() && !col->bounds.symbols.empty()) cell = TextCell(col->symbolList);
+            } else if (r >= 0 && !range->blank[k]) {
+                cell = sheet.at(r, c);
+            }
+            if (r >= 0 && dataRow[r]) {
+                bool usable = !cell.empty();
+                if (cell.kind == CellKind::Text &&
+                    SymbolIndex(col->bounds.symbols, cell.text) < 0) {
+                    if (!output || !request.recall) {
+                        *error = "row " + std::to_string(SheetRowNumber(r)) + ", " +
+                                 Where(sheet, c) + ": \"" + cell.text +
+                                 "\" is not one of the column's symbols";
+                        return false;
+                    }
+                    usable = false;
+                }
+                if (request.recall && usable) {
+                    double v = CellValue(*col, cell);
+                    if (v < col->bounds.lo || v > col->bounds.hi) {
+                        if (!output) {
+                            *error = "row " + std::to_string(SheetRowNumber(r)) + ", " +
+                                     Where(sheet, c) + ": " + cell.text +
+                                     " lies outside the range the network was trained on (" +
+                                     ShortNumber(col->bounds.lo) + " to " +
+                                     ShortNumber(col->bounds.hi) + ")";
+                            return false;
+                        }
+                        usable = false;
+                    }
+                }
+                if (!usable) {
+                    if (output && request.recall) range->targetsComplete = false;
+                    cell = filler;
+                }
+            }
+            col->cells[k] = cell;
+        }
+        return true;
+    };
+    for (RangeColumn& col : range->inputs)
+        if (!fill(&col, false)) return false;
+    for (RangeColumn& col : range->outputs)
+        if (!fill(&col, true)) return false;
+    if (request.recall && !range->targetsComplete)
+        for (RangeColumn& col : range->outputs)
+            for (int k = 0; k < range->rows(); ++k)
+                if (range->sheetRow[k] >= 0 && dataRow[range->sheetRow[k]])
+                    col.cells[k] = NumberCell(col.bounds.lo);
+    if (!request.recall) {
+        for (RangeColumn& col : range->inputs)
+            ComputeBounds(*range, &col, false, request.scaleMargin);
+        for (RangeColumn& col : range->outputs)
+            ComputeBounds(*range, &col, true, request.scaleMargin);
+    }
+    return true;
+}

@@ -1,0 +1,59 @@
+// The data range that quarrow hands to the library, built from a worksheet the way the add-in
+// builds it: one cell per range row for every input and output column, a blank flag per row,
+// a mode word per row, and the special MIN, MAX and SYMBOL rows.
+#pragma once
+
+#include "column_lists.h"
+#include "worksheet.h"
+
+#include <string>
+#include <vector>
+
+struct ColumnBounds {
+    double lo = 0.0; // the scaling range of the column, margin included
+    double hi = 0.0;
+    std::vector<std::string> symbols; // empty: a numeric column
+};
+
+struct RangeColumn {
+    std::string name;
+    int sheetColumn = -1;
+    std::vector<Cell> cells; // one per range row
+    std::string symbolList;  // handed over in the SYMBOL row; empty for a numeric column
+    ColumnBounds bounds;
+};
+
+struct Range {
+    int window = 1;
+    std::vector<int> sheetRow;     // per range row; -1 for a row quarrow added
+    std::vector<char> blank;       // per range row: no data
+    std::vector<std::string> mode; // per range row: the mode word handed over, "" for none
+    bool modeColumn = false;       // a mode flag column is handed over
+    int minRow = -1, maxRow = -1, symbolRow = -1;
+    std::vector<RangeColumn> inputs, outputs;
+    bool targetsComplete = true; // every data row holds a usable target
+
+    int rows() const { return static_cast<int>(sheetRow.size()); }
+    bool IsDataRow(int r) const; // neither blank nor special
+    int dataRows() const;
+    // The range row that shows sheet row r, or -1.
+    int RangeRowOfSheetRow(int r) const;
+};
+
+struct RangeRequest {
+    ColumnChoice columns;
+    int window = 1;
+    double scaleMargin = 0.0; // half of the margin set with the transfer function
+    // Recall on a trained network: the sheet's own mode words and special rows are set aside,
+    // every data row is a TEST row, and the columns keep the network's bounds and symbols
+    // through added MIN, MAX and SYMBOL rows.
+    bool recall = false;
+    std::vector<ColumnBounds> inputBounds, outputBounds;
+};
+
+bool BuildRange(const Worksheet& sheet, const RangeRequest& request, Range* range,
+                std::string* error);
+
+// The value the library gives a cell of the column (numbers as they are, a symbol k as
+// k + 0.5, anything else 0.0).
+double CellValue(const RangeColumn& column, const Cell& cell);

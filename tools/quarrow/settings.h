@@ -1,0 +1,36 @@
+// The settings of one network as quarrow hands them to the library.
+#pragma once
+
+#include "quar1432.h"
+
+#include <vector>
+
+struct NetSettings {
+    int method = CALC_DOUBLE;
+    int window = 1;
+    int step = 1;
+    std::vector<int> hidden = {4}; // sizes of the hidden layers, at most 4
+    int transfer = 3;
+    double gain = 1.0;
+    double rate = 0.5;
+    double momentum = 0.8;
+    double noise = 0.0;
+    double trainTolerance = 0.1;
+    double testTolerance = 0.1;
+    double margin = 0.1; // widens every column's range by half of it on each side
+    double weightRange = 0.5;
+    int seed = 1;
+    bool autoRate = false;
+    double hours = 0.0;
+    double trainRise = 0.0;
+    double testRise = 0.0;
+    double split = -1.0;  // share of leading rows that train (the rest test); negative: off
+    bool shuffle = false; // split at random instead of by position
+
+    int layerCount() const { return static_cast<int>(hidden.size()) + 2; }
+};
+
+// Units per layer for a network of these settings.
+std::vector<int> LayerSizes(const NetSettings& s, int inputs, int outputs);
+// Weights (biases included) of such a network.
+int WeightCount(const std::vector<int>& layerSizes);

@@ -1,0 +1,145 @@
+// Whole runs of the host on small sheets, through the library's exports.
+#include "commands.h"
+#include "csv.h"
+#include "worksheet.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+
+class QuarrowRun : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/quarrow_test_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        std::string command = "rm -rf '" + dir_ + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+    std::string Path(const std::string& name) { return dir_ + "/" + name; }
+    void Write(const std::string& name, const std::string& text) {
+        std::string error;
+        ASSERT_TRUE(WriteTextFile(Path(name), text, &error)) << error;
+    }
+    std::string Read(const std::string& name) {
+        std::string text, error;
+        EXPECT_TRUE(ReadTextFile(Path(name), &text, &error)) << error;
+        return text;
+    }
+    int Run(const std::vector<std::string>& args) {
+        out_.str("");
+        err_.str("");
+        return RunQuarrow(args, out_, err_);
+    }
+
+    std::string dir_;
+    std::ostringstream out_, err_;
+};
+
+const char kColours[] = "r,g,b,colour,mode\n"
+                        "0.9,0.1,0.1,red,TRAIN\n"
+                        "0.1,0.8,0.2,green,TRAIN\n"
+                        "0.2,0.1,0.9,blue,TRAIN\n"
+                        ",,,,\n"
+                        "0.8,0.2,0.2,red,TRAIN\n"
+                        "0.2,0.9,0.1,green,TEST\n"
+                        "0.1,0.2,0.8,blue,TRAIN\n"
+                        "0.7,0.3,0.1,Red,TEST\n"
+                        "0.5,0.5,0.5,,SKIP\n";
+
+// Predicting on the training sheet gives exactly the outputs of the training run's recall:
+// the saved ranges, symbols and weights bring back the same network.
+TEST_F(QuarrowRun, PredictRepeatsTheTrainedNetworkInBothMethods) {
+    Write("colours.csv", kColours);
+    for (const char* method : {"double", "fixed"}) {
+        ASSERT_EQ(Run({"train", Path("colours.csv"), "--inputs", "A,B,C", "--outputs", "colour",
+                       "--mode", "mode", "--hidden", "3", "--epochs", "60", "--method", method,
+                       "--out", Path("trained.csv"), "--save", Path("net.csv")}),
+                  0)
+            << err_.str();
+        EXPECT_NE(out_.str().find("Error history"), std::string::npos);
+        EXPECT_NE(out_.str().find("Weight histogram (16 weights)"), std::string::npos)
+            << out_.str();
+        ASSERT_EQ(Run({"predict", Path("colours.csv"), "--net", Path("net.csv"), "--out",
+                       Path("predicted.csv")}),
+                  0)
+            << err_.str();
+        EXPECT_EQ(Read("predicted.csv"), Read("trained.csv")) << method;
+
+        Worksheet sheet;
+        std::string error;
+        ASSERT_TRUE(LoadWorksheet(Path("predicted.csv"), &sheet, &error)) << error;
+        ASSERT_EQ(sheet.names.back(), "colour predicted");
+        EXPECT_TRUE(sheet.at(3, 5).empty()); // the blank row stays empty
+        for (int r : {0, 1, 2, 4, 5, 6, 7, 8})
+            EXPECT_EQ(sheet.at(r, 5).kind, CellKind::Text) << r;
+    }
+}
+
+TEST_F(QuarrowRun, PredictWithoutTargetsAndWeightsListing) {
+    Write("colours.csv", kColours);
+    Write("new.csv", "b,r,g\n0.2,0.8,0.1\n0.9,0.1,0.1\n");
+    ASSERT_EQ(Run({"train", Path("colours.csv"), "--inputs", "r,g,b", "--outputs", "colour",
+                   "--mode", "E", "--hidden", "0", "--epochs", "20", "--save", Path("net.csv")}),
+              0)
+        << err_.str();
+    ASSERT_EQ(Run({"predict", Path("new.csv"), "--net", Path("net.csv")}), 0) << err_.str();
+    EXPECT_NE(out_.str().find("b,r,g,colour predicted"), std::string::npos) << out_.str();
+    ASSERT_EQ(Run({"weights", Path("net.csv"), "--bins", "4"}), 0) << err_.str();
+    EXPECT_NE(out_.str().find("Layer 1 (outputs)"), std::string::npos) << out_.str();
+
+    Write("far.csv", "b,r,g\n0.2,3.5,0.1\n");
+    EXPECT_EQ(Run({"predict", Path("far.csv"), "--net", Path("net.csv")}), 1);
+    EXPECT_NE(err_.str().find("outside the range"), std::string::npos) << err_.str();
+}
+
+TEST_F(QuarrowRun, EvolveKeepsItsPopulation) {
+    Write("colours.csv", kColours);
+    ASSERT_EQ(Run({"evolve", Path("colours.csv"), "--inputs", "A,B,C", "--outputs", "D", "--mode",
+                   "E", "--population", "3", "--generations", "2", "--epochs", "10", "--save-pop",
+                   Path("pop.csv")}),
+              0)
+        << err_.str();
+    const std::string first = out_.str();
+    EXPECT_NE(first.find("Generation 2"), std::string::npos) << first;
+    EXPECT_NE(first.find("best"), std::string::npos);
+    std::string pop = Read("pop.csv");
+    EXPECT_EQ(std::count(pop.begin(), pop.end(), '\n'), 1 + 33 + 17 * 3);
+    // The same seed gives the same run.
+    ASSERT_EQ(Run({"evolve", Path("colours.csv"), "--inputs", "A,B,C", "--outputs", "D", "--mode",
+                   "E", "--population", "3", "--generations", "2", "--epochs", "10"}),
+              0);
+    EXPECT_EQ(out_.str().substr(0, first.rfind("Saved")), first.substr(0, first.rfind("Saved")));
+    ASSERT_EQ(Run({"evolve", Path("colours.csv"), "--inputs", "A,B,C", "--outputs", "D", "--mode",
+                   "E", "--generations", "1", "--epochs", "10", "--load-pop", Path("pop.csv")}),
+              0)
+        << err_.str();
+    EXPECT_NE(out_.str().find("population loaded"), std::string::npos);
+}
+
+TEST_F(QuarrowRun, BadInputGivesAMessageAndAnExitCode) {
+    Write("colours.csv", kColours);
+    EXPECT_EQ(Run({}), 2);
+    EXPECT_EQ(Run({"--help"}), 0);
+    EXPECT_NE(out_.str().find("quarrow train"), std::string::npos);
+    EXPECT_EQ(Run({"fly"}), 2);
+    EXPECT_EQ(Run({"train", Path("missing.csv"), "--inputs", "A", "--outputs", "B"}), 2);
+    EXPECT_NE(err_.str().find("cannot open"), std::string::npos) << err_.str();
+    EXPECT_EQ(Run({"train", Path("colours.csv"), "--inputs", "A", "--outputs", "Q"}), 2);
+    EXPECT_NE(err_.str().find("past the last column"), std::string::npos) << err_.str();
+    EXPECT_EQ(
+        Run({"train", Path("colours.csv"), "--inputs", "A", "--outputs", "D", "--rate", "fast"}),
+        2);
+    EXPECT_NE(err_.str().find("--rate"), std::string::npos) << err_.str();
+    EXPECT_EQ(Run({"train", Path("colours.csv"), "--inputs", "A", "--outputs", "D", "--bogus"}), 2);
+    EXPECT_EQ(Run({"predict", Path("colours.csv"), "--net", Path("colours.csv")}), 2);
+    EXPECT_NE(err_.str().find("not a network"), std::string::npos) << err_.str();
+}
+
+} // namespace
