@@ -9,7 +9,11 @@ namespace {
 
 constexpr int kHeaderUseSeed = 30;
 constexpr int kHeaderWeightSeed = 31;
+constexpr int kHeaderGeneration = 17;
 constexpr int kPopulationHead = 33;
+constexpr int kSchemaCells = 17;
+constexpr int kSchemaEpochs = 16;
+constexpr double kUntrainedEpochs = 1000000000.0;
 
 // The population column as the library hands it out: numbers and mask texts.
 bool UnloadPopulation(std::vector<Cell>* cells, std::string* error) {
@@ -47,9 +51,15 @@ bool ReloadPopulation(const std::vector<Cell>& cells, std::string* error) {
     return true;
 }
 
+struct PopulationHead {
+    int generation = 1;
+    int size = 0;
+    bool trained = false; // some schema carries a score
+};
+
 // Every schema is otherwise started from clock-seeded weights; a seed in the population's
 // header makes a run repeatable.
-bool FixWeightSeed(int seed, std::string* error) {
+bool FixWeightSeed(int seed, PopulationHead* head, std::string* error) {
     std::vector<Cell> cells;
     if (!UnloadPopulation(&cells, error)) return false;
     if (cells.size() < kPopulationHead) {
@@ -60,6 +70,11 @@ bool FixWeightSeed(int seed, std::string* error) {
         cells[k].kind = CellKind::Number;
         cells[k].number = k == kHeaderUseSeed ? 1.0 : seed;
     }
+    head->generation = static_cast<int>(cells[kHeaderGeneration].number);
+    head->size = static_cast<int>((cells.size() - kPopulationHead) / kSchemaCells);
+    head->trained = false;
+    for (size_t k = kPopulationHead + kSchemaEpochs; k < cells.size(); k += kSchemaCells)
+        head->trained = head->trained || cells[k].number < kUntrainedEpochs;
     return ReloadPopulation(cells, error);
 }
 
@@ -188,7 +203,8 @@ int CommandEvolve(const std::vector<std::string>& args, std::ostream& out, std::
     out << "Evolving networks for " << o.positional[0] << "\n";
     out << "  candidate inputs " << DescribeColumns(range.inputs) << "\n";
     out << "  outputs          " << DescribeColumns(range.outputs) << "\n";
-    out << "  population " << population << ", " << generations << " generations, " << epochs
+    out << "  " << (o.Has("load-pop") ? "" : "population " + std::to_string(population) + ", ")
+        << generations << (generations == 1 ? " generation, " : " generations, ") << epochs
         << " epochs per schema, scored on the " << (score == "test" ? "testing" : "training")
         << " error\n";
     // Largest hidden size drawn is maxHidden + 1 (a draw at the very top).
@@ -211,7 +227,6 @@ int CommandEvolve(const std::vector<std::string>& args, std::ostream& out, std::
             err << "quarrow evolve: " << error << "\n";
             return 1;
         }
-        out << "  population loaded from " << o.Text("load-pop") << "\n";
     } else {
         answer = ResultText(InitPop(static_cast<int16_t>(population), static_cast<int16_t>(breed),
                                     trainMode, epochs));
@@ -220,15 +235,31 @@ int CommandEvolve(const std::vector<std::string>& args, std::ostream& out, std::
             return 1;
         }
     }
-    if (!FixWeightSeed(s.seed, &error)) {
+    PopulationHead head;
+    if (!FixWeightSeed(s.seed, &head, &error)) {
         err << "quarrow evolve: " << error << "\n";
         return 1;
+    }
+    if (o.Has("load-pop")) {
+        if (!o.Has("population")) population = head.size;
+        out << "  population of " << head.size << " loaded from " << o.Text("load-pop") << "\n";
     }
 
     const std::string names = CandidateNames(range);
     SchemaView view;
     for (int generation = 1; generation <= generations; ++generation) {
-        out << "\nGeneration " << generation << "\n";
+        // A trained population, such as one saved at the end of a run, is the parent of the
+        // next generation.
+        if (generation > 1 || head.trained) {
+            answer =
+                ResultText(GenNextPop(static_cast<int16_t>(population), static_cast<int16_t>(breed),
+                                      crossover, mutation, trainMode, epochs));
+            if (answer != "OK" || !FixWeightSeed(s.seed, &head, &error)) {
+                err << "quarrow evolve: breeding: " << (answer != "OK" ? answer : error) << "\n";
+                return 1;
+            }
+        }
+        out << "\nGeneration " << head.generation << "\n";
         int schema = 1;
         for (int calls = 0; calls < 100000; ++calls) {
             answer = ResultText(TrainNextSchema(static_cast<int16_t>(epochs), 0, 0.0, 0.0, 0.0));
@@ -250,15 +281,6 @@ int CommandEvolve(const std::vector<std::string>& args, std::ostream& out, std::
             return 1;
         }
         out << SchemaLine("best", view);
-        if (generation < generations) {
-            answer =
-                ResultText(GenNextPop(static_cast<int16_t>(population), static_cast<int16_t>(breed),
-                                      crossover, mutation, trainMode, epochs));
-            if (answer != "OK" || !FixWeightSeed(s.seed, &error)) {
-                err << "quarrow evolve: breeding: " << (answer != "OK" ? answer : error) << "\n";
-                return 1;
-            }
-        }
     }
     out << "\nBest schema: inputs " << view.inputs << ", " << ShortNumber(view.values[1])
         << " layers, RMS error " << ShortNumber(view.values[9], 5) << "\n";

@@ -94,7 +94,12 @@ int CommandPredict(const std::vector<std::string>& args, std::ostream& out, std:
         }
     }
 
-    const std::string text = WorksheetCsv(WithPredictions(sheet, originalColumns, range, outputs));
+    Worksheet result = WithPredictions(sheet, originalColumns, range, outputs);
+    if (!o.Has("out")) // on the terminal, short numbers read better
+        for (auto& row : result.rows)
+            for (size_t c = static_cast<size_t>(originalColumns); c < row.size(); ++c)
+                if (row[c].kind == CellKind::Number) row[c].text = ShortNumber(row[c].number, 5);
+    const std::string text = WorksheetCsv(result);
     if (o.Has("out")) {
         if (!WriteTextFile(o.Text("out"), text, &error)) {
             err << "quarrow predict: " << error << "\n";

@@ -120,7 +120,7 @@ TEST_F(QuarrowRun, EvolveKeepsItsPopulation) {
                    "E", "--generations", "1", "--epochs", "10", "--load-pop", Path("pop.csv")}),
               0)
         << err_.str();
-    EXPECT_NE(out_.str().find("population loaded"), std::string::npos);
+    EXPECT_NE(out_.str().find("population of 3 loaded"), std::string::npos);
 }
 
 TEST_F(QuarrowRun, BadInputGivesAMessageAndAnExitCode) {
