@@ -4,7 +4,6 @@
 #include "support/fresh_library.h"
 
 #include <cmath>
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,199 +16,132 @@ void BuildSmall(int16_t method) {
     ASSERT_EQ(std::string(InitBP(10, 2, 20, 1, 1, 0, 3, 5, 0, 0, 0, method)), "OK");
 }
 
-// 6000 weights: 5999 inputs, 1 output.
-void BuildLarge(int16_t method) {
-    ASSERT_EQ(std::string(InitBP(5999, 1, 1, 1, 1, 0, 2, 0, 0, 0, 0, method)), "OK");
-}
-
-// The stored weights and last changes, read through a lock of their block.
-struct StoredWeights {
-    std::vector<double> values;
-    std::vector<double> changes;
-};
-
-StoredWeights ReadStored() {
-    StoredWeights out;
+// Weight i (fixed-point units in CALC_FIXED16) or, with `changes`, its last change.
+double Stored(int32_t i, bool changes = false) {
     auto* block = static_cast<unsigned char*>(GlobalBlockLock(gNet.weightsBlock));
-    const int32_t n = gNet.weightCount;
-    for (int32_t i = 0; i < n; ++i) {
-        if (gNet.calcMethod == CALC_FIXED16) {
-            out.values.push_back(reinterpret_cast<int32_t*>(block)[i]);
-            out.changes.push_back(reinterpret_cast<int16_t*>(block + 4 * n)[i]);
-        } else {
-            out.values.push_back(reinterpret_cast<double*>(block)[i]);
-            out.changes.push_back(reinterpret_cast<double*>(block + 8 * n)[i]);
-        }
-    }
+    const size_t n = size_t(gNet.weightCount);
+    double v;
+    if (gNet.calcMethod == CALC_FIXED16)
+        v = changes ? reinterpret_cast<int16_t*>(block + 4 * n)[i]
+                    : reinterpret_cast<int32_t*>(block)[i];
+    else
+        v = reinterpret_cast<double*>(block + (changes ? 8 * n : 0))[i];
     GlobalBlockUnlock(gNet.weightsBlock);
-    return out;
+    return v;
 }
 
-void SetAllLastChanges(double value) {
+void FillLastChanges() {
     auto* block = static_cast<unsigned char*>(GlobalBlockLock(gNet.weightsBlock));
-    const int32_t n = gNet.weightCount;
-    for (int32_t i = 0; i < n; ++i) {
+    const size_t n = size_t(gNet.weightCount);
+    for (size_t i = 0; i < n; ++i) {
         if (gNet.calcMethod == CALC_FIXED16)
-            reinterpret_cast<int16_t*>(block + 4 * n)[i] = static_cast<int16_t>(value);
+            reinterpret_cast<int16_t*>(block + 4 * n)[i] = 5;
         else
-            reinterpret_cast<double*>(block + 8 * n)[i] = value;
+            reinterpret_cast<double*>(block + 8 * n)[i] = 0.5;
     }
     GlobalBlockUnlock(gNet.weightsBlock);
-}
-
-// The weight a draw gives, computed the way the weights are spread over -range ... +range.
-double WeightOfDraw(int32_t draw, double range) {
-    return (draw * 2.0 / 32767.0 - 1.0) * range;
 }
 
 } // namespace
 
-TEST_F(Weights, GeneratorSequenceFromSeedOne) {
-    // state = state x 214013 + 2531011: 1 -> 2745024, whose bits 16..30 are 41, and so on.
-    const int32_t expected[] = {41, 18467, 6334, 26500, 19169, 15724};
-    for (int32_t value : expected)
+TEST_F(Weights, GeneratorSequence) {
+    // 1 -> 2745024 (draw 41) -> ...
+    for (int32_t value : {41, 18467, 6334, 26500, 19169, 15724})
         EXPECT_EQ(NextRandom(), value);
-    SeedRandom(0);
-    EXPECT_EQ(NextRandom(), 38); // 2531011 >> 16
-    EXPECT_EQ(RandomState(), 2531011u);
 }
 
 TEST_F(Weights, SeededRandomizationIsRepeatableInBothMethods) {
+    EXPECT_EQ(RandomizeWeights(1, 7, 0.5), 1); // no network: nothing happens
+    EXPECT_EQ(RandomState(), 1u);
+
     BuildSmall(CALC_DOUBLE);
-    SetAllLastChanges(0.25);
-    EXPECT_EQ(RandomizeWeights(1, 7, 0.5), 1);
-    StoredWeights first = ReadStored();
-    // Seed 7: state 4029102, draw 61.
-    EXPECT_EQ(first.values[0], WeightOfDraw(61, 0.5));
-    for (double change : first.changes)
-        EXPECT_EQ(change, 0.0);
+    FillLastChanges();
     RandomizeWeights(1, 7, 0.5);
-    EXPECT_EQ(ReadStored().values, first.values);
+    EXPECT_EQ(Stored(0), (61 * 2.0 / 32767.0 - 1.0) * 0.5); // seed 7: state 4029102, draw 61
+    EXPECT_EQ(Stored(66, true), 0.0);
+    std::vector<double> doubles;
+    for (int32_t i = 0; i < 67; ++i)
+        doubles.push_back(Stored(i));
 
     BuildSmall(CALC_FIXED16);
-    SetAllLastChanges(3);
+    FillLastChanges();
     RandomizeWeights(1, 7, 0.5);
-    StoredWeights fixed = ReadStored();
-    for (size_t i = 0; i < fixed.values.size(); ++i) {
-        EXPECT_EQ(fixed.values[i], std::trunc(first.values[i] * 67108864.0)) << i;
-        EXPECT_EQ(fixed.changes[i], 0.0);
+    for (int32_t i = 0; i < 67; ++i) {
+        EXPECT_EQ(Stored(i), std::trunc(doubles[i] * 67108864.0)) << i;
+        EXPECT_EQ(Stored(i, true), 0.0);
     }
-}
 
-TEST_F(Weights, SeedsAreSignExtendedAndTheClockSeedUsesItsLow16Bits) {
-    BuildSmall(CALC_DOUBLE);
-    RandomizeWeights(1, -1, 1.0);
-    // Seed 4294967295: state 2316998, draw 35.
-    EXPECT_EQ(ReadStored().values[0], WeightOfDraw(35, 1.0));
-
+    RandomizeWeights(1, -1, 1.0); // seed 4294967295: state 2316998, draw 35
+    EXPECT_EQ(Stored(0), std::trunc((35 * 2.0 / 32767.0 - 1.0) * 67108864.0));
     RandomizeWeights(1, -32768, 1.0);
-    std::vector<double> seeded = ReadStored().values;
-    PlatformSetClock(0x12348000); // low 16 bits 0x8000, sign-extended to -32768
+    const double seeded = Stored(5);
+    PlatformSetClock(0x12348000); // the clock's low 16 bits, sign-extended: -32768
     RandomizeWeights(0, 5, 1.0);
-    EXPECT_EQ(ReadStored().values, seeded);
+    EXPECT_EQ(Stored(5), seeded);
 }
 
-TEST_F(Weights, RandomizeWithoutNetworkTouchesNothing) {
-    EXPECT_EQ(RandomizeWeights(1, 7, 1.0), 1);
-    EXPECT_EQ(RandomState(), 1u);
-}
-
-TEST_F(Weights, GetWeightsCompletesTheLastRowWithZeros) {
-    EXPECT_EQ(GetWeights(0), nullptr); // no network
+TEST_F(Weights, GetWeightsPagesAndPadding) {
+    EXPECT_EQ(GetWeights(0), nullptr);
     BuildSmall(CALC_DOUBLE);
     EXPECT_EQ(GetWeights(-1), nullptr);
     RandomizeWeights(1, 3, 1.0);
-    std::vector<double> stored = ReadStored().values;
     for (int32_t k = 0; k < 72; ++k)
         gNet.weightFpRecord->array[k] = 99.0;
     FP* page = GetWeights(0);
     ASSERT_EQ(page, gNet.weightFpRecord);
-    EXPECT_EQ(page->rows, 9);
-    EXPECT_EQ(page->columns, 8);
-    for (int32_t k = 0; k < 67; ++k)
-        EXPECT_EQ(page->array[k], stored[k]);
+    EXPECT_EQ(page->array[66], Stored(66));
     for (int32_t k = 67; k < 72; ++k)
-        EXPECT_EQ(page->array[k], 0.0);
-
-    // A page past the last weight writes nothing.
+        EXPECT_EQ(page->array[k], 0.0); // the last row is completed
     page->array[0] = 42.0;
-    GetWeights(9);
+    GetWeights(9); // past the last weight: nothing written
     EXPECT_EQ(page->array[0], 42.0);
 }
 
 TEST_F(Weights, PagesOfALargeNetworkRoundTrip) {
-    BuildLarge(CALC_DOUBLE);
-    ASSERT_EQ(gNet.weightFpRows, 680);
+    ASSERT_EQ(std::string(InitBP(5999, 1, 1, 1, 1, 0, 2, 0, 0, 0, 0, CALC_DOUBLE)), "OK");
     OwnedFp first(680, 8), second(70, 8);
     for (int32_t k = 0; k < 5440; ++k)
-        first.at(k) = k * 0.001;
+        first.at(k) = k;
     for (int32_t k = 0; k < 560; ++k)
-        second.at(k) = -(5440 + k) * 0.001;
+        second.at(k) = -(5440 + k);
     EXPECT_EQ(std::string(SetWeights(first.get(), 0)), "OK");
     EXPECT_EQ(std::string(SetWeights(second.get(), 680)), "OK");
-
     FP* page = GetWeights(0);
     for (int32_t k = 0; k < 5440; ++k)
-        ASSERT_EQ(page->array[k], k * 0.001) << k;
+        ASSERT_EQ(page->array[k], k);
     page = GetWeights(680);
-    for (int32_t k = 0; k < 560; ++k)
-        ASSERT_EQ(page->array[k], -(5440 + k) * 0.001) << k;
-    // 560 values fill 70 rows exactly; the rows after them keep the first page.
-    for (int32_t k = 560; k < 5440; ++k)
-        ASSERT_EQ(page->array[k], k * 0.001) << k;
-
-    // What GetWeights handed out for the last page loads back as it is: 680 rows, of which
-    // only the first 560 values are weights.
+    for (int32_t k = 0; k < 5440; ++k) // 560 values fill 70 rows; the rest is the first page
+        ASSERT_EQ(page->array[k], k < 560 ? -(5440 + k) : k) << k;
+    // The whole 680-row record loads back; values past the last weight are ignored.
     EXPECT_EQ(std::string(SetWeights(page, 680)), "OK");
-    EXPECT_EQ(ReadStored().values[5999], -5999 * 0.001);
+    EXPECT_EQ(Stored(5999), -5999.0);
 }
 
-TEST_F(Weights, FixedPointStorageTruncatesAndSaturates) {
+TEST_F(Weights, FixedPointStorageTruncatesSaturatesAndClearsChanges) {
     BuildSmall(CALC_FIXED16);
-    SetAllLastChanges(7);
-    OwnedFp page(9, 8);
-    page.at(0) = 0.5;
-    page.at(1) = -0.1; // -6710886.4 truncated toward zero
-    page.at(2) = 100.0;
-    page.at(3) = -1e300;
-    page.at(4) = std::nan("");
-    page.at(5) = 1.0;
-    ASSERT_EQ(std::string(SetWeights(page.get(), 0)), "OK");
-    StoredWeights stored = ReadStored();
-    EXPECT_EQ(stored.values[0], 33554432.0);
-    EXPECT_EQ(stored.values[1], -6710886.0);
-    EXPECT_EQ(stored.values[2], 2147483647.0);
-    EXPECT_EQ(stored.values[3], -2147483648.0);
-    EXPECT_EQ(stored.values[4], 0.0);
-    for (double change : stored.changes)
-        EXPECT_EQ(change, 0.0);
-    FP* out = GetWeights(0);
-    EXPECT_EQ(out->array[0], 0.5);
-    EXPECT_EQ(out->array[5], 1.0);
-}
-
-TEST_F(Weights, SetWeightsLoadsOnlyItsPageAndClearsOnlyItsChanges) {
-    BuildSmall(CALC_DOUBLE);
-    SetAllLastChanges(0.5);
-    OwnedFp page(2, 8, std::vector<double>(16, 2.0));
+    FillLastChanges();
+    OwnedFp page(1, 8, {0.5, -0.1, 100.0, -1e300, std::nan(""), 1.0});
     ASSERT_EQ(std::string(SetWeights(page.get(), 8)), "OK"); // weights 64 ... 66
-    StoredWeights stored = ReadStored();
-    for (int32_t i = 0; i < 67; ++i) {
-        EXPECT_EQ(stored.values[i], i >= 64 ? 2.0 : 0.0) << i;
-        EXPECT_EQ(stored.changes[i], i >= 64 ? 0.0 : 0.5) << i;
-    }
+    EXPECT_EQ(Stored(64), 33554432.0);
+    EXPECT_EQ(Stored(65), -6710886.0); // -6710886.4 truncated toward zero
+    EXPECT_EQ(Stored(66), 2147483647.0);
+    EXPECT_EQ(Stored(66, true), 0.0);
+    EXPECT_EQ(Stored(63, true), 5.0); // outside the page: untouched
+    EXPECT_EQ(GetWeights(8)->array[0], 0.5);
+
+    page.at(0) = -1e300;
+    page.at(1) = std::nan("");
+    SetWeights(page.get(), 8);
+    EXPECT_EQ(Stored(64), -2147483648.0);
+    EXPECT_EQ(Stored(65), 0.0);
 }
 
 TEST_F(Weights, SetWeightsRefusals) {
-    OwnedFp page(9, 8);
+    OwnedFp page(9, 8), narrow(9, 7), tall(10, 8), empty(0, 8);
     EXPECT_NE(std::string(SetWeights(page.get(), 0)), "OK"); // no network
     BuildSmall(CALC_DOUBLE);
-    OwnedFp narrow(9, 7), tall(10, 8), empty(0, 8);
-    EXPECT_NE(std::string(SetWeights(nullptr, 0)), "OK");
-    EXPECT_NE(std::string(SetWeights(narrow.get(), 0)), "OK");
-    EXPECT_NE(std::string(SetWeights(tall.get(), 0)), "OK");
-    EXPECT_NE(std::string(SetWeights(empty.get(), 0)), "OK");
+    for (FP* bad : {static_cast<FP*>(nullptr), narrow.get(), tall.get(), empty.get()})
+        EXPECT_NE(std::string(SetWeights(bad, 0)), "OK");
     EXPECT_NE(std::string(SetWeights(page.get(), -1)), "OK");
     EXPECT_NE(std::string(SetWeights(page.get(), 9)), "OK"); // weight 72 is past the last
-    EXPECT_EQ(std::string(SetWeights(page.get(), 8)), "OK");
 }
