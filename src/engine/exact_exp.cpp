@@ -63,7 +63,7 @@ void TwoProduct(double a, double b, double& p, double& e) {
     e = ((aHi * bHi - p) + aHi * bLo + aLo * bHi) + aLo * bLo;
 }
 
-// v * 2^m for a v in [1, 4) and -1022 <= m <= 1024: exact, or +inf when it overflows.
+// v * 2^m for v in [0.99, 2.01] and -1021 <= m <= 1024: exact, or +inf when it overflows.
 double ScaleNormal(double v, int32_t m) {
     if (m > 1023) return v * Pow2(1023) * 2.0;
     return v * Pow2(m);
@@ -223,10 +223,14 @@ inline ExpApproximation Approximate(double x) {
 } // namespace
 
 ExpApproximation ExpFastApproximation(double x) {
+    if (!(std::fabs(x) >= kNearZero && x >= kUnderflowBound && x <= kOverflowBound))
+        return {ExactExp(x), 0.0, 0};
     return Approximate(x);
 }
 
 double ExpSlowPath(double x) {
+    if (!(std::fabs(x) >= kNearZero && x >= kUnderflowBound && x <= kOverflowBound))
+        return ExactExp(x); // settled there without this path
     auto bits = std::bit_cast<uint64_t>(x);
     bool negative = (bits >> 63) != 0;
     int biased = static_cast<int>((bits >> 52) & 0x7ff);

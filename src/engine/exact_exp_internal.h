@@ -4,14 +4,16 @@
 #include <cstdint>
 
 // The fast approximation e^x = (hi + lo) * 2^scale, for -746 <= x <= 709.79 and |x| >= 2^-60,
-// with hi + lo in [0.99, 2.01] and a relative error below 2^-66.
+// with hi + lo in [0.99, 2.01] and a relative error below 2^-68 (the rounding check allows 2^-66).
+// Other arguments give {ExactExp(x), 0, 0}.
 struct ExpApproximation {
     double hi, lo;
     int32_t scale;
 };
 ExpApproximation ExpFastApproximation(double x);
 
-// e^x correctly rounded from 192-bit fixed-point arithmetic, for the same range.
+// e^x correctly rounded from 192-bit fixed-point arithmetic, for the same range (other arguments
+// are left to ExactExp).
 double ExpSlowPath(double x);
 
 // How many calls of ExactExp the fast approximation could not settle, since the process started.

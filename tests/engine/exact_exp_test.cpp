@@ -157,6 +157,9 @@ TEST(ExactExp, SlowPathMatchesReference) {
     }
     EXPECT_EQ(ExpSlowPath(-746.0), 0.0);
     EXPECT_EQ(ExpSlowPath(709.79), kInf);
+    EXPECT_EQ(ExpSlowPath(0.0), 1.0);
+    EXPECT_EQ(ExpSlowPath(-1000.0), 0.0);
+    EXPECT_EQ(ExpFastApproximation(1000.0).hi, kInf);
 }
 
 // The rounding check relies on the fast approximation staying within 2^-66; it keeps 2^-68.
