@@ -80,6 +80,12 @@ else
   fail "export table differs from quar1432.def"
 fi
 
+# The library's own code calls nothing that could end the process or raise.
+fatal=$(find "$WIN_BUILD/CMakeFiles/quar_objects.dir" -name '*.obj' -exec i686-w64-mingw32-nm -u {} + |
+  grep -E '_(abort|exit|_exit|_assert|raise)$|__cxa_|_Unwind_|terminate' | sort -u || true)
+if [ -z "$fatal" ]; then pass "no abort, exit or exception path in the library's code"; else
+  fail "library code refers to: $(echo $fatal)"; fi
+
 if strings -el "$DLL" | grep -q 'Quarrow v1.42' && strings -el "$DLL" | grep -q 'MS Sans Serif' &&
    strings -el "$DLL" | grep -q '^1.42$'; then
   pass "title dialog and version resources present"
