@@ -116,10 +116,12 @@ void* ByName(Module m, const char* name) {
 
 Module library;
 
-template <class F> F Resolve(F, const char* name) {
+// The function types come from the library's header, conventions included; only their names are
+// looked up at run time.
+template <class F> F Resolve(const char* name) {
     return reinterpret_cast<F>(ByName(library, name));
 }
-#define EXPORT(name) decltype(&::name) name = Resolve(&::name, #name)
+#define EXPORT(name) decltype(&::name) name = Resolve<decltype(&::name)>(#name)
 
 void CheckExports() {
     int resolved = 0;
