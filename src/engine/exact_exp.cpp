@@ -282,7 +282,7 @@ double ExactExp(double x) {
         double up = a.hi + (a.lo + bound);
         if (up == a.hi + (a.lo - bound)) return ScaleNormal(up, a.scale);
     } else {
-        // Brought to [2^-1022, 2^-1021) and below, where doubles are spaced 2^-1074.
+        // Scaled by 2^1022, a result below 2^-1022 (spaced 2^-1074) becomes a value below 1.
         double factor = Pow2(a.scale + 1022);
         double hi = a.hi * factor;
         double lo = a.lo * factor;
