@@ -145,13 +145,12 @@ struct FixedSteps {
     // c = a x g + last change x momentum: each product fits in 32 bits and their sum wraps as
     // 32-bit arithmetic does (it cannot overflow for a momentum of 0 ... 32767). With a
     // momentum of 0 the second product is 0, which is the plain c = a x g. 2c can pass 32
-    // bits: it is formed in 64, and its bits 16 ... 31, the new last change, are those the
-    // 32-bit doubling would leave.
+    // bits; the new last change keeps bits 16 ... 31 of the wrapped doubling.
     static void UpdateUnit(int32_t* w, int16_t* last, const int16_t* a, int32_t n, int32_t g,
                            int32_t momentum) {
         for (int32_t i = 0; i <= n; ++i) {
             const int32_t c = WrapAdd32(a[i] * g, last[i] * momentum);
-            last[i] = Wrap16(RoundShiftWide(2 * int64_t(c), 16));
+            last[i] = RoundHalfOfDoubled(c);
             const int32_t weight = WrapAdd32(w[i], WrapAdd32(c, 16) >> 5);
             // Bits 31 and 30 differ once the weight has left -2^30 ... 2^30 - 1.
             if (((uint32_t(weight) >> 31) ^ (uint32_t(weight) >> 30)) & 1u)

@@ -138,6 +138,13 @@ TEST(FixedMath, HiddenDeltaBranchesByHand) {
     EXPECT_EQ(HiddenDeltaQ15(16384, INT32_MIN), -16384);
 }
 
+TEST(FixedMath, LastChangeKeepsTheBitsOfTheWrappedDoubling) {
+    EXPECT_EQ(RoundHalfOfDoubled(6717440), 205);
+    // 2c = 3000000000 passes 32 bits: 3000032768 mod 2^32, shifted, is -19760.
+    EXPECT_EQ(RoundHalfOfDoubled(1500000000), -19760);
+    EXPECT_EQ(RoundHalfOfDoubled(-1500000000), 19760);
+}
+
 TEST(FixedMath, SlopesByHand) {
     EXPECT_EQ(LogisticSlopeQ15(16384), 16384);
     EXPECT_EQ(LogisticSlopeQ15(0), 0);
