@@ -72,19 +72,15 @@ std::vector<double> PlotRow(const FP* plot, int row) {
     return {plot->array[2 * row], plot->array[2 * row + 1]};
 }
 
-TEST_F(Outputs, PlotAfterBuildingShowsNoPoints) {
+TEST_F(Outputs, PlotShowsPointsThenTheOpenBucket) {
     BuildNet(1, 1, 2, 1, 1, {}, CALC_DOUBLE);
-    const FP* plot = PlotError();
+    const FP* plot = PlotError(); // no points, bucket size 1
     ASSERT_EQ(plot->rows, 256);
     ASSERT_EQ(plot->columns, 2);
     EXPECT_EQ(PlotRow(plot, 0), (std::vector<double>{0.0, 0.0}));
     EXPECT_EQ(PlotRow(plot, 1), (std::vector<double>{1.0, 1.0}));
-    for (int row = 2; row < 256; ++row)
-        EXPECT_EQ(PlotRow(plot, row), (std::vector<double>{0.0, 0.0}));
-}
+    EXPECT_EQ(PlotRow(plot, 2), (std::vector<double>{0.0, 0.0}));
 
-TEST_F(Outputs, PlotShowsPointsThenTheOpenBucket) {
-    ResetRunHistory();
     gNet.errorHistoryCount = 5;
     gNet.errorBucketSize = 2;
     for (int i = 0; i < 5; ++i) {
@@ -94,7 +90,7 @@ TEST_F(Outputs, PlotShowsPointsThenTheOpenBucket) {
     gNet.errorBucketFill = 1;
     gNet.trainErrorSum = 16383;
     gNet.testErrorSum = -3; // truncates toward zero: -3 / 1
-    const FP* plot = PlotError();
+    plot = PlotError();
     EXPECT_EQ(PlotRow(plot, 0), (std::vector<double>{5.0, 5.0}));
     EXPECT_EQ(PlotRow(plot, 1), (std::vector<double>{2.0, 2.0}));
     EXPECT_EQ(PlotRow(plot, 2), (std::vector<double>{1000 / 32767.0, 1.0}));

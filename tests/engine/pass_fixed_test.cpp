@@ -41,18 +41,6 @@ TEST_F(FixedPass, FirstUpdateFromZeroWeightsByHand) {
     EXPECT_EQ(LastChanges<int16_t>(), (std::vector<int16_t>{0, 0, 0, 0, 0, 0, 205, 205, 410}));
 }
 
-TEST_F(FixedPass, MomentumZeroGivesTheFullRate) {
-    BuildNet(1, 1, 1, 1, 1, {}, CALC_FIXED16);
-    WriteInputs(std::vector<int16_t>{16384});
-    WriteTargets(std::vector<int16_t>{32767});
-    SetParams(0.0, 0.0, 0.5, 0.0, 0.0);
-    RunNet(1, 1);
-    // rateFactor 16384 (32768 - 0 becomes 32767); g = (8192 x 16384 x 2 + 32768) >> 16 = 4096.
-    // Input 16384: c = 67108864 -> +2097152, last 2048. Bias: c = 134213632 -> +4194176, 4096.
-    EXPECT_EQ(Weights<int32_t>(), (std::vector<int32_t>{2097152, 4194176}));
-    EXPECT_EQ(LastChanges<int16_t>(), (std::vector<int16_t>{2048, 4096}));
-}
-
 // A bias of -16.0 drives the output to table(-10) = 0; targets of 16384 then err by 16384.
 TEST_F(FixedPass, ErrorOfHalfInEveryValueGivesQuarterMeanSquare) {
     BuildNet(1, 2, 3, 1, 1, {}, CALC_FIXED16);
@@ -143,15 +131,6 @@ TEST(FixedMath, LastChangeKeepsTheBitsOfTheWrappedDoubling) {
     // 2c = 3000000000 passes 32 bits: 3000032768 mod 2^32, shifted, is -19760.
     EXPECT_EQ(RoundHalfOfDoubled(1500000000), -19760);
     EXPECT_EQ(RoundHalfOfDoubled(-1500000000), 19760);
-}
-
-TEST(FixedMath, SlopesByHand) {
-    EXPECT_EQ(LogisticSlopeQ15(16384), 16384);
-    EXPECT_EQ(LogisticSlopeQ15(0), 0);
-    EXPECT_EQ(LogisticSlopeQ15(32767), 2); // c = 1: (32767 + 8192) >> 14
-    EXPECT_EQ(SymmetricSlopeQ15(0), 16384);
-    EXPECT_EQ(SymmetricSlopeQ15(-32768), 0);
-    EXPECT_EQ(SymmetricSlopeQ15(16384), 12288); // (1 - 0.25) / 2
 }
 
 // The integer pass written out from its formulas with plain indices.
