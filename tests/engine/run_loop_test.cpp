@@ -44,6 +44,20 @@ TEST_F(RunLoop, NoNetworkAndEpochCounts) {
     EXPECT_EQ(Outputs<double>(), (std::vector<double>{0.5, 0.5}));
 }
 
+// A record whose shapes disagree is never walked, and a pattern step below 1 cannot hang.
+TEST_F(RunLoop, InconsistentShapesRunNoPass) {
+    BuildLinearNet(3);
+    SetWeights(std::vector<double>{0.1, 0.2});
+    gNet.layerSize[1] = 4; // no longer matches the weights and work arrays
+    EXPECT_EQ(Stats(RunNet(1, 2)).epochs, 2.0);
+    EXPECT_EQ(Weights<double>(), (std::vector<double>{0.1, 0.2}));
+    gNet.layerSize[1] = 1;
+    gNet.patternStep = 0;
+    SetOutputs(std::vector<double>{-7.0, -7.0, -7.0});
+    RunNet(0, 1);
+    EXPECT_NE(Outputs<double>()[2], -7.0); // visited as with a step of 1
+}
+
 // A negative rate climbs the error: the epoch whose RMS rises past the margin stops the run
 // after its own bookkeeping, and never becomes the best.
 TEST_F(RunLoop, TrainingStopCountsTheRisingEpoch) {
