@@ -1,7 +1,7 @@
 // The pass of the 16-bit method. Activations, targets, deltas and last changes are Q15, net
-// inputs Q16 and weights 2^26 = 1.0; every shift rounds as written and every "taken as 16
-// bits" wraps, so a network trains to the same bits on every build. The deltas carry a factor
-// 2 that the weight increment c / 32 on the 2^26 scale takes out again.
+// inputs Q16 and weights 2^26 = 1.0; each shift has its own rounding and each narrowing to 16
+// bits wraps unless it says it saturates, so a network trains to the same bits on every build. The
+// deltas carry a factor 2 that the weight increment c / 32 on the 2^26 scale takes out again.
 #include "engine/fixed_math.h"
 #include "engine/pattern_walk.h"
 #include "engine/random.h"
