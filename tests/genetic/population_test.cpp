@@ -108,18 +108,13 @@ TEST_F(PopulationTest, InitSuperRefusesBeforeAnythingChanges) {
     BuildLoadedNetwork();
     ASSERT_STREQ(InitSuper(0.5, 3, 4, 0, 0, 0, 0.1, 0.9, 0.05), "OK");
     ASSERT_STREQ(InitPop(2, 1, 1, 0.1), "OK");
-    for (auto a : {std::vector<double>{0.0, 3, 4, 0, 0.1, 0.9, 0.05},
-                   {NAN, 3, 4, 0, 0.1, 0.9, 0.05},
-                   {1.01, 3, 4, 0, 0.1, 0.9, 0.05},
-                   {0.5, 1, 4, 0, 0.1, 0.9, 0.05},
-                   {0.5, 7, 4, 0, 0.1, 0.9, 0.05},
-                   {0.5, 3, 4, -1, 0.1, 0.9, 0.05},
-                   {0.5, 3, 4, 0, 1.1, 0.9, 0.05},
-                   {0.5, 3, 4, 0, 0.1, -0.1, 0.05},
-                   {0.5, 3, 4, 0, 0.1, 0.9, 0.15}})
-        EXPECT_STREQ(
-            InitSuper(a[0], int16_t(a[1]), int16_t(a[2]), 0, int16_t(a[3]), 0, a[4], a[5], a[6]),
-            "Bad Parameter in InitSuper");
+    for (auto a : {std::vector<double>{NAN, 3, 0, 0.1, 0.9, 0.05},
+                   {0.5, 7, 0, 0.1, 0.9, 0.05},
+                   {0.5, 3, -1, 0.1, 0.9, 0.05},
+                   {0.5, 3, 0, 1.1, 0.9, 0.05},
+                   {0.5, 3, 0, 0.1, 0.9, 0.15}})
+        EXPECT_STREQ(InitSuper(a[0], int16_t(a[1]), 4, 0, int16_t(a[2]), 0, a[3], a[4], a[5]),
+                     "Bad Parameter in InitSuper");
     ASSERT_STREQ(InitBP(257, 1, 4, 1, 1, 0, 3, 1, 0, 0, 0, CALC_DOUBLE), "OK");
     EXPECT_STREQ(InitSuper(0.5, 3, 4, 0, 0, 0, 0.1, 0.9, 0.05),
                  "More than 256 input columns in InitSuper");
