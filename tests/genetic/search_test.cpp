@@ -27,8 +27,9 @@ TEST_F(SearchTest, TwoGenerationsKeepTheSignalColumns) {
     ASSERT_STREQ(InitSuper(0.6, 3, 4, 0, 0, 0, 0.3, 0.9, 0.0), "OK");
     ASSERT_STREQ(InitPop(8, BREED_OFFSPRING, MODE_TEST_EPOCHS, 60.0), "OK");
     for (int generation = 1; generation <= 2; ++generation) {
-        if (generation == 2)
+        if (generation == 2) {
             ASSERT_STREQ(GenNextPop(8, BREED_OFFSPRING, 1.0, 0.3, MODE_TEST_EPOCHS, 60.0), "OK");
+        }
         std::string answer;
         for (int calls = 0; calls < 20 && answer != "Population Tested"; ++calls)
             answer = TrainNextSchema(60, 0, 0.0, 0.0, 0.0);
@@ -42,7 +43,9 @@ TEST_F(SearchTest, TwoGenerationsKeepTheSignalColumns) {
                 e[10].val.num);
     EXPECT_EQ(names.Text(0).rfind("SIGNAL_A,SIGNAL_B", 0), 0u);
     for (const SchemaRecord& s : Schemas()) // without a signal column every schema does worse
-        if (!MaskBit(s.inputMask, 0) || !MaskBit(s.inputMask, 1)) EXPECT_GT(s.error, e[10].val.num);
+        if (!MaskBit(s.inputMask, 0) || !MaskBit(s.inputMask, 1)) {
+            EXPECT_GT(s.error, e[10].val.num);
+        }
 }
 
 } // namespace

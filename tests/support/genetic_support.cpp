@@ -94,5 +94,7 @@ void LoadDoubleNetwork(const std::vector<std::vector<double>>& inputs,
         ASSERT_STREQ(SetColumn(COLUMN_INPUT, c, Column(column).get()), "OK");
     }
     ASSERT_STREQ(SetColumn(COLUMN_OUTPUT, 0, Column(targets).get()), "OK");
-    if (!modes.empty()) ASSERT_STREQ(SetColumn(COLUMN_MODE_FLAG, 0, Column(modes).get()), "OK");
+    if (!modes.empty()) {
+        ASSERT_STREQ(SetColumn(COLUMN_MODE_FLAG, 0, Column(modes).get()), "OK");
+    }
 }
