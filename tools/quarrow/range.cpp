@@ -62,13 +62,16 @@ bool ReadModeColumn(const Worksheet& sheet, int column, std::vector<std::string>
 }
 
 // Works out a column's symbols from the sheet: the list in its SYMBOL row cell if there is
-// one, otherwise the texts of its data rows in the order they first appear.
+// one, otherwise the texts of its data rows and its MIN and MAX rows in the order they first
+// appear.
 bool FindSymbols(const Worksheet& sheet, int column, const std::vector<char>& dataRow,
-                 int symbolRow, RangeColumn* out, std::string* error) {
+                 const int special[3], RangeColumn* out, std::string* error) {
+    const int symbolRow = special[2];
     std::vector<std::string> texts;
     for (int r = 0; r < sheet.rowCount(); ++r) {
         const Cell& cell = sheet.at(r, column);
-        if (!dataRow[r] || cell.kind != CellKind::Text) continue;
+        const bool counted = dataRow[r] || r == special[0] || r == special[1];
+        if (!counted || cell.kind != CellKind::Text) continue;
         if (!CheckSymbolText(cell.text, error)) {
             *error = "row " + std::to_string(SheetRowNumber(r)) + ", " + Where(sheet, column) +
                      ": " + *error;
@@ -226,7 +229,7 @@ bool BuildRange(const Worksheet& sheet, const RangeRequest& request, Range* rang
             out->symbolList = SymbolList(saved[k].symbols);
             return true;
         }
-        return FindSymbols(sheet, c, dataRow, special[2], out, error);
+        return FindSymbols(sheet, c, dataRow, special, out, error);
     };
     for (size_t k = 0; k < choice.inputs.size(); ++k) {
         range->inputs.emplace_back();

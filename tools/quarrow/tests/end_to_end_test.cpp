@@ -5,9 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
-#include <unistd.h>
 
 namespace {
 
@@ -18,10 +19,7 @@ class QuarrowRun : public ::testing::Test {
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir_ = pattern;
     }
-    void TearDown() override {
-        std::string command = "rm -rf '" + dir_ + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
-    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
     std::string Path(const std::string& name) { return dir_ + "/" + name; }
     void Write(const std::string& name, const std::string& text) {
         std::string error;
@@ -121,6 +119,75 @@ TEST_F(QuarrowRun, EvolveKeepsItsPopulation) {
               0)
         << err_.str();
     EXPECT_NE(out_.str().find("population of 3 loaded"), std::string::npos);
+}
+
+// More than 5440 weights travel in two pages; a window of 2 rows and a pattern step of 2 leave
+// the first row and every second position without an output.
+TEST_F(QuarrowRun, LargeNetworksWindowsAndStepsRoundTrip) {
+    std::string sheet = "a,b,y\n";
+    for (int r = 0; r < 9; ++r)
+        sheet +=
+            std::to_string(r) + "," + std::to_string(r % 3) + "," + std::to_string(r * r) + "\n";
+    Write("grid.csv", sheet);
+    ASSERT_EQ(Run({"train", Path("grid.csv"), "--inputs", "a,b", "--outputs", "y", "--hidden",
+                   "1200", "--window", "2", "--step", "2", "--epochs", "2", "--out",
+                   Path("trained.csv"), "--save", Path("net.csv")}),
+              0)
+        << err_.str();
+    EXPECT_NE(out_.str().find("(7201 weights)"), std::string::npos) << out_.str();
+    ASSERT_EQ(Run({"predict", Path("grid.csv"), "--net", Path("net.csv"), "--out",
+                   Path("predicted.csv")}),
+              0)
+        << err_.str();
+    EXPECT_EQ(Read("predicted.csv"), Read("trained.csv"));
+    Worksheet out;
+    std::string error;
+    ASSERT_TRUE(LoadWorksheet(Path("predicted.csv"), &out, &error)) << error;
+    for (int r = 0; r < 9; ++r) // positions 0, 2, 4, 6 (rows 1, 3, 5, 7) carry patterns
+        EXPECT_EQ(out.at(r, 3).empty(), r % 2 == 0) << r;
+}
+
+// A sheet that gives its own SYMBOL row and MIN/MAX rows as symbols: prediction on a sheet
+// without them brings back the same network.
+TEST_F(QuarrowRun, SheetSymbolAndRangeRowsCarryOverToPrediction) {
+    Write("sizes.csv", "size,weight,fit,mode\n"
+                       "\"s,m,l,xl\",,\"S,M,L,XL\",SYMBOL\n"
+                       "S,40,S,MIN\n"
+                       "XL,120,XL,MAX\n"
+                       "s,50,S,TRAIN\n"
+                       "m,70,M,TRAIN\n"
+                       "L,85,L,TRAIN\n"
+                       "l,95,XL,TEST\n");
+    Write("new.csv", "size,weight\nm,60\nXL,110\n");
+    for (const char* method : {"double", "fixed"}) {
+        ASSERT_EQ(Run({"train", Path("sizes.csv"), "--inputs", "size,weight", "--outputs", "fit",
+                       "--mode", "mode", "--epochs", "40", "--method", method, "--out",
+                       Path("trained.csv"), "--save", Path("net.csv")}),
+                  0)
+            << err_.str();
+        ASSERT_EQ(Run({"predict", Path("sizes.csv"), "--net", Path("net.csv"), "--out",
+                       Path("predicted.csv")}),
+                  0)
+            << err_.str();
+        EXPECT_EQ(Read("predicted.csv"), Read("trained.csv")) << method;
+        ASSERT_EQ(Run({"predict", Path("new.csv"), "--net", Path("net.csv")}), 0) << err_.str();
+    }
+    std::string net = Read("net.csv");
+    EXPECT_NE(net.find("input,size,-0.2,4.2,\"S,M,L,XL\""), std::string::npos) << net;
+}
+
+TEST_F(QuarrowRun, EvolveScoredOnTestingNeedsTestingRows) {
+    Write("colours.csv", kColours);
+    EXPECT_EQ(
+        Run({"evolve", Path("colours.csv"), "--inputs", "A,B", "--outputs", "D", "--mode", "E",
+             "--score", "test", "--population", "2", "--generations", "1", "--epochs", "4"}),
+        0)
+        << err_.str();
+    Write("plain.csv", "a,b\n1,2\n2,4\n");
+    EXPECT_EQ(
+        Run({"evolve", Path("plain.csv"), "--inputs", "a", "--outputs", "b", "--score", "test"}),
+        2);
+    EXPECT_NE(err_.str().find("TEST rows"), std::string::npos) << err_.str();
 }
 
 TEST_F(QuarrowRun, BadInputGivesAMessageAndAnExitCode) {

@@ -111,6 +111,18 @@ TEST(Range, MinMaxRowsAndMarginGiveTheLibrarysBounds) {
     EXPECT_EQ(range.outputs[0].bounds.hi, 3.0 + 3.0 * 0.05);
 }
 
+TEST(Range, SymbolsOfTheMinAndMaxRowsJoinTheList) {
+    Worksheet sheet = Sheet("x,y,m\n1,LOW,MIN\n5,TOP,MAX\n2,MID,\n3,low,TEST\n");
+    Range range;
+    std::string error;
+    ASSERT_TRUE(BuildRange(sheet, WithMode(), &range, &error)) << error;
+    EXPECT_EQ(range.outputs[0].bounds.symbols, (std::vector<std::string>{"LOW", "TOP", "MID"}));
+    ASSERT_EQ(range.symbolRow, 4); // added, as the sheet has none
+    EXPECT_EQ(range.outputs[0].cells[4].text, "LOW,TOP,MID");
+    EXPECT_EQ(range.outputs[0].bounds.lo, 0.0); // LOW in the MIN row: its band starts at 0
+    EXPECT_EQ(range.outputs[0].bounds.hi, 2.0); // TOP in the MAX row: its band ends at 2
+}
+
 TEST(Range, RefusesWhatTheLibraryWouldMisread) {
     RangeRequest request;
     request.columns.inputs = {0};
