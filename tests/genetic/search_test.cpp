@@ -42,10 +42,11 @@ TEST_F(SearchTest, TwoGenerationsKeepTheSignalColumns) {
     std::printf("best: %s, %g layers, testing error %.4f\n", names.Text(0).c_str(), e[2].val.num,
                 e[10].val.num);
     EXPECT_EQ(names.Text(0).rfind("SIGNAL_A,SIGNAL_B", 0), 0u);
-    for (const SchemaRecord& s : Schemas()) // without a signal column every schema does worse
+    for (const SchemaRecord& s : Schemas()) { // without a signal column every schema does worse
         if (!MaskBit(s.inputMask, 0) || !MaskBit(s.inputMask, 1)) {
             EXPECT_GT(s.error, e[10].val.num);
         }
+    }
 }
 
 } // namespace

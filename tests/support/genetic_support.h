@@ -14,7 +14,8 @@ template <class T> std::vector<T> BlockValues(BlockHandle block, size_t offset, 
 }
 template <class T> void PutBlockValues(BlockHandle block, size_t offset, const std::vector<T>& v) {
     LockedBlock<unsigned char> base(block);
-    std::memcpy(base.get() + offset, v.data(), v.size() * sizeof(T));
+    unsigned char* at = base.get();
+    if (at != nullptr && !v.empty()) std::memcpy(at + offset, v.data(), v.size() * sizeof(T));
 }
 
 // Gene ranges: inclusion 0.5, 4 layers, hidden 5 and 3, rate from 0.2, momentum and noise up
