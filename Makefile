@@ -28,7 +28,8 @@ test-windows:
 	bash scripts/test-windows.sh
 
 bench: build
-	$(BUILD)/bench/quar_bench
+	$(BUILD)/bench/training_bench
+	$(BUILD)/bench/exp_bench
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
