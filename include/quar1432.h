@@ -85,7 +85,13 @@ typedef struct XLOPER XLOPER;
  * 64-bit builds: 16-byte value part, type code at byte 16 (24 bytes). Strings are
  * byte-counted: the first byte is the length. */
 struct XLOPER {
-    union {
+    /* Aligned to 8 bytes as on Windows, also where the C convention aligns doubles to 4 (i386). */
+#ifdef __cplusplus
+    alignas(8)
+#else
+    _Alignas(8)
+#endif
+        union {
         double num;
         unsigned char* str;
         uint16_t xbool;
