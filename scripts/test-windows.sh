@@ -1,12 +1,21 @@
 #!/usr/bin/env bash
-# Builds the 32-bit Windows library QUAR1432.DLL with MinGW-w64, checks its import and export
-# tables and resources, and runs the same scenario program twice: natively against
-# libquar1432.so and under Wine against the DLL. The two printouts must be identical.
-# Installs what it needs (once). The last line is the verdict: "windows: N passed, M failed".
+# Checks the Windows library and the 32-bit arithmetic, also on machines that cannot start 32-bit
+# programs:
+#   - builds the 32-bit QUAR1432.DLL with MinGW-w64 i686 and checks its import and export tables,
+#     its resources and its code (no abort or exception path, no x87 arithmetic);
+#   - runs one scenario program (tests/windows/dll_check.cpp) against four builds of the library
+#     and compares every printout with the native 64-bit one, line by line:
+#       the 64-bit Windows DLL (MinGW-w64 x86_64) under 64-bit Wine: the Windows layer;
+#       the 32-bit Linux build (g++ -m32, SSE2) under qemu-i386: the 32-bit arithmetic;
+#       the 32-bit Windows DLL under 32-bit Wine, where this system runs 32-bit programs.
+# Installs what it needs (once). The last line is the verdict: "windows: N passed, M failed, K
+# skipped"; the exit code is non-zero on any failure.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 2
 ROOT=$(pwd)
 WIN_BUILD=${WIN_BUILD:-$ROOT/build-win32}
+WIN64_BUILD=${WIN64_BUILD:-$ROOT/build-win64}
+I686_BUILD=${I686_BUILD:-$ROOT/build-i686}
 NATIVE_BUILD=${NATIVE_BUILD:-$ROOT/build-win32-native}
 WINE_BOOT_TIMEOUT=${WINE_BOOT_TIMEOUT:-300}
 JOBS=${JOBS:-2}
@@ -26,9 +35,9 @@ verdict() {
 # ---- Tools -----------------------------------------------------------------------------------
 SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 bash scripts/install-deps.sh || { fail "native build tools"; verdict; }
-mkdir -p "$WIN_BUILD"
+mkdir -p "$WIN_BUILD" "$WIN64_BUILD" "$I686_BUILD" "$NATIVE_BUILD"
 
-# Wine's loader is a 32-bit Linux program; some virtual machines switch the kernel's IA-32
+# Wine's 32-bit loader is a 32-bit Linux program; some virtual machines switch the kernel's IA-32
 # emulation off. A 93-byte 32-bit program that only exits tells whether one can run here.
 PROBE=$WIN_BUILD/ia32-probe
 python3 - "$PROBE" <<'PY'
@@ -44,66 +53,115 @@ chmod +x "$PROBE"
 if "$PROBE" 2>/dev/null; then RUNS_32BIT=1; else RUNS_32BIT=0; fi
 
 need=()
-dpkg -s g++-mingw-w64-i686 >/dev/null 2>&1 || need+=(g++-mingw-w64-i686)
+for pkg in g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 g++-multilib qemu-user; do
+  dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
+done
 if [ "$RUNS_32BIT" -eq 1 ]; then
   dpkg -s wine >/dev/null 2>&1 || need+=(wine)
   dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
 fi
 if [ ${#need[@]} -gt 0 ]; then
   echo "== installing ${need[*]}"
-  dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
+  if [[ " ${need[*]} " == *":i386 "* ]]; then
+    dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
+  fi
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need[@]}" >/dev/null ||
     { fail "installing ${need[*]}"; verdict; }
 fi
 
 # ---- Builds ----------------------------------------------------------------------------------
-echo "== building QUAR1432.DLL"
-cmake -S . -B "$WIN_BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=Release >"$WIN_BUILD.log" 2>&1 &&
-  cmake --build "$WIN_BUILD" -j "$JOBS" --target quar1432 dll_check >>"$WIN_BUILD.log" 2>&1
-if [ -f "$WIN_BUILD/QUAR1432.DLL" ] && [ -f "$WIN_BUILD/tests/windows/dll_check.exe" ] &&
-   ! grep -q 'warning:' "$WIN_BUILD.log"; then
-  pass "QUAR1432.DLL and dll_check.exe built without warnings"
-else
-  grep -E 'error|warning' "$WIN_BUILD.log" | head -20
-  fail "cross build (see $WIN_BUILD.log)"
-  verdict
-fi
+# Configures and builds in $1 with the toolchain file $2 (none: native); the rest are targets.
+# Passes when the build succeeds without a warning.
+build() {
+  local dir=$1 toolchain=$2 what=$3
+  shift 3
+  local log=$dir/build.log options=()
+  [ -n "$toolchain" ] && options+=(-DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain")
+  if cmake -S . -B "$dir" "${options[@]}" -DCMAKE_BUILD_TYPE=Release -DQUAR_TESTS=OFF \
+       -DQUAR_BENCH=OFF -DQUAR_TOOLS=OFF >"$log" 2>&1 &&
+     cmake --build "$dir" -j "$JOBS" --target "$@" >>"$log" 2>&1 && ! grep -q 'warning:' "$log"; then
+    pass "$what built without warnings"
+  else
+    grep -E 'error|warning' "$log" | head -20
+    fail "$what (see $log)"
+    verdict
+  fi
+}
+
+echo "== building"
+build "$WIN_BUILD" mingw-i686.cmake "32-bit QUAR1432.DLL and dll_check.exe" quar1432 dll_check
+build "$WIN64_BUILD" mingw-x86_64.cmake "64-bit QUAR1432.DLL and dll_check.exe" quar1432 dll_check
+build "$NATIVE_BUILD" "" "native libquar1432.so" quar1432
+build "$I686_BUILD" linux-i686.cmake "32-bit Linux library" quar_static
 DLL=$WIN_BUILD/QUAR1432.DLL
 
-echo "== building the native library and scenario"
-cmake -S . -B "$NATIVE_BUILD" -DQUAR_TESTS=OFF -DQUAR_BENCH=OFF -DQUAR_TOOLS=OFF >"$NATIVE_BUILD.log" 2>&1 &&
-  cmake --build "$NATIVE_BUILD" -j "$JOBS" --target quar1432 >>"$NATIVE_BUILD.log" 2>&1 &&
-  c++ -std=c++20 -O1 -Wall -Wextra -I include tests/windows/dll_check.cpp \
-    -o "$NATIVE_BUILD/dll_check" -ldl >>"$NATIVE_BUILD.log" 2>&1
-if [ -x "$NATIVE_BUILD/dll_check" ]; then pass "native library and scenario built"; else
-  fail "native build (see $NATIVE_BUILD.log)"; verdict; fi
-
-# ---- The DLL's tables ------------------------------------------------------------------------
-echo "== import and export tables, resources"
-OBJDUMP=i686-w64-mingw32-objdump
-imports=$($OBJDUMP -p "$DLL" | awk '/DLL Name:/ {print tolower($3)}' | sort -u | tr '\n' ' ')
-others=$(echo "$imports" | tr ' ' '\n' | grep -v -x -E 'kernel32.dll|user32.dll|msvcrt.dll|' || true)
-if [ -z "$others" ]; then pass "imports only system DLLs: $imports"; else
-  fail "imports other DLLs: $others"; fi
-
-# "[  30] InitBP" in the name table: ordinal = index + 1 (the ordinal base is 1).
-exports=$($OBJDUMP -p "$DLL" | awk '/\[Ordinal\/Name Pointer\] Table/ {on=1; next}
-  on && /^[ \t]*\[ *[0-9]+\] / {gsub(/[\[\]]/, ""); print $2, $1 + 1; next} on && NF == 0 {on=0}' | sort)
-wanted=$(awk '$2 ~ /^@[0-9]+$/ {sub("@", "", $2); print $1, $2}' src/addin/quar1432.def | sort)
-if [ "$(echo "$exports" | wc -l)" -eq 36 ] && [ "$exports" = "$wanted" ]; then
-  pass "36 undecorated exports at their ordinals"
+# The scenario against the native library through dlopen, and linked in statically for i686 Linux
+# so that the emulator needs no 32-bit loader or libraries.
+SCENARIO_FLAGS=(-std=c++20 -O1 -Wall -Wextra -Werror -ffp-contract=off -I include)
+if c++ "${SCENARIO_FLAGS[@]}" tests/windows/dll_check.cpp -o "$NATIVE_BUILD/dll_check" -ldl \
+     >>"$NATIVE_BUILD/build.log" 2>&1 &&
+   c++ -m32 -msse2 -mfpmath=sse "${SCENARIO_FLAGS[@]}" -DQUAR_LINKED tests/windows/dll_check.cpp \
+     "$I686_BUILD/libquar_static.a" -static -o "$I686_BUILD/dll_check" >>"$I686_BUILD/build.log" 2>&1
+then
+  pass "native and 32-bit Linux scenario programs built"
 else
-  diff <(echo "$wanted") <(echo "$exports") | head -10
-  fail "export table differs from quar1432.def"
+  fail "scenario programs (see $NATIVE_BUILD/build.log, $I686_BUILD/build.log)"
+  verdict
 fi
+
+# ---- The DLLs' tables ------------------------------------------------------------------------
+echo "== import and export tables, resources, code"
+# $1: objdump, $2: DLL, $3: its name in the messages.
+check_tables() {
+  local objdump=$1 dll=$2 name=$3 imports others exports wanted
+  imports=$($objdump -p "$dll" | awk '/DLL Name:/ {print tolower($3)}' | sort -u | tr '\n' ' ')
+  others=$(echo "$imports" | tr ' ' '\n' | grep -v -x -E 'kernel32.dll|user32.dll|msvcrt.dll|' || true)
+  if [ -z "$others" ]; then pass "$name imports only system DLLs: $imports"; else
+    fail "$name imports other DLLs: $others"; fi
+
+  # "[  30] InitBP" in the name table: ordinal = index + 1 (the ordinal base is 1).
+  exports=$($objdump -p "$dll" | awk '/\[Ordinal\/Name Pointer\] Table/ {on=1; next}
+    on && /^[ \t]*\[ *[0-9]+\] / {gsub(/[\[\]]/, ""); print $2, $1 + 1; next} on && NF == 0 {on=0}' |
+    sort)
+  wanted=$(awk '$2 ~ /^@[0-9]+$/ {sub("@", "", $2); print $1, $2}' src/addin/quar1432.def | sort)
+  if [ "$(echo "$exports" | wc -l)" -eq 36 ] && [ "$exports" = "$wanted" ]; then
+    pass "$name: 36 undecorated exports at their ordinals"
+  else
+    diff <(echo "$wanted") <(echo "$exports") | head -10
+    fail "$name: export table differs from quar1432.def"
+  fi
+}
+check_tables i686-w64-mingw32-objdump "$DLL" "32-bit DLL"
+check_tables x86_64-w64-mingw32-objdump "$WIN64_BUILD/QUAR1432.DLL" "64-bit DLL"
 
 # The library's own code calls nothing that could end the process or raise.
 fatal=$(find "$WIN_BUILD/CMakeFiles/quar_objects.dir" -name '*.obj' -exec i686-w64-mingw32-nm -u {} + |
   grep -E '_(abort|exit|_exit|_assert|raise)$|__cxa_|_Unwind_|terminate' | sort -u || true)
 if [ -z "$fatal" ]; then pass "no abort, exit or exception path in the library's code"; else
-  fail "library code refers to: $(echo $fatal)"; fi
+  fail "library code refers to: $(echo "$fatal" | tr '\n' ' ')"; fi
+
+# The 32-bit code computes doubles in SSE2 registers only. x87 instructions may load, store,
+# compare and take magnitudes (all exact); the one arithmetic allowed is the add of 2^64 that
+# follows a 64-bit integer load when an unsigned 64-bit value is converted (exact as well).
+# $1: objdump, $2: object directory. Prints the offending instructions, one per line.
+x87_arithmetic() {
+  find "$2" -name '*.o' -o -name '*.obj' | sort | xargs "$1" -d --no-show-raw-insn |
+    awk '/^[0-9a-f]+ <[^.].*>:$/ {fn = $2}
+         $2 ~ /^fild/ {fild = NR}
+         $2 ~ /^(f(add|sub|mul|div|sqrt|sin|cos|sincos|ptan|patan|2xm1|yl2x|scale|prem|rndint|xtract)|fi(add|sub|mul|div))/ {
+           if ($2 ~ /^fadd/ && NR - fild <= 3) next
+           print $2, "in", fn
+         }' | sort -u
+}
+check_x87() {
+  local x87
+  x87=$(x87_arithmetic "$1" "$2/CMakeFiles/quar_objects.dir")
+  if [ -z "$x87" ]; then pass "$3: no x87 arithmetic"; else
+    fail "$3: x87 arithmetic: $(echo "$x87" | head -5 | tr '\n' ';')"; fi
+}
+check_x87 i686-w64-mingw32-objdump "$WIN_BUILD" "32-bit DLL"
+check_x87 objdump "$I686_BUILD" "32-bit Linux library"
 
 if strings -el "$DLL" | grep -q 'Quarrow v1.42' && strings -el "$DLL" | grep -q 'MS Sans Serif' &&
    strings -el "$DLL" | grep -q '^1.42$'; then
@@ -113,7 +171,20 @@ else
 fi
 
 # ---- The scenario ----------------------------------------------------------------------------
-echo "== scenario, native"
+# $1: printout, $2: what ran it; $3: its exit status. Compares the printout with the native one.
+compare() {
+  local out=$1 what=$2 status=$3
+  if [ "$status" -eq 0 ]; then pass "$what: $(tail -1 "$out")"; else
+    grep FAILED "$out" | head; fail "$what (exit $status): $(tail -1 "$out")"; fi
+  if diff -u "$NATIVE_OUT" "$out" >"$out.diff"; then
+    pass "$what: printout identical to the native one ($(wc -l <"$NATIVE_OUT") lines)"
+  else
+    head -20 "$out.diff"
+    fail "$what: printout differs from the native one (see $out.diff)"
+  fi
+}
+
+echo "== scenario, native 64-bit"
 NATIVE_OUT=$NATIVE_BUILD/dll_check.txt
 if "$NATIVE_BUILD/dll_check" "$NATIVE_BUILD/libquar1432.so" >"$NATIVE_OUT" 2>&1; then
   pass "native scenario: $(tail -1 "$NATIVE_OUT")"
@@ -121,37 +192,48 @@ else
   grep FAILED "$NATIVE_OUT" | head; fail "native scenario: $(tail -1 "$NATIVE_OUT")"
 fi
 
-echo "== scenario, Windows DLL under Wine"
-export WINEPREFIX=$WIN_BUILD/wineprefix WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+echo "== scenario, 32-bit Linux build under qemu-i386"
+I686_OUT=$I686_BUILD/dll_check.txt
+timeout 300 qemu-i386 "$I686_BUILD/dll_check" linked >"$I686_OUT" 2>&1
+compare "$I686_OUT" "32-bit Linux scenario" $?
+
+# $1: build directory, $2: WINEARCH, $3: the Wine loader, $4: the wineserver. Creates the
+# build's Wine prefix when needed, runs dll_check.exe against the DLL and compares the printouts.
+run_under_wine() {
+  local dir=$1 arch=$2 wine=$3 server=$4 what=$5 out=$1/dll_check.txt started status
+  local -x WINEPREFIX=$dir/wineprefix WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ "$arch" = win64 ]; then local -x WINELOADER=$wine WINESERVER=$server; fi
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    started=$(date +%s)
+    timeout "$WINE_BOOT_TIMEOUT" "$wine" wineboot --init >/dev/null 2>&1
+    echo "  (Wine prefix created in $(($(date +%s) - started)) s)"
+  fi
+  if ! timeout 120 "$wine" cmd /c exit 0 >/dev/null 2>&1; then
+    "$server" -k >/dev/null 2>&1 || true
+    fail "$what: Wine did not start within its time"
+    return
+  fi
+  cp "$dir/tests/windows/dll_check.exe" "$dir/dll_check.exe"
+  (cd "$dir" && timeout 300 "$wine" dll_check.exe QUAR1432.DLL) 2>/dev/null | tr -d '\r' >"$out"
+  status=${PIPESTATUS[0]}
+  "$server" -k >/dev/null 2>&1 || true
+  compare "$out" "$what" "$status"
+}
+
+# Debian's wine command starts the 32-bit loader whenever wine32 is installed; the 64-bit loader
+# is called by its own name.
+echo "== scenario, 64-bit Windows DLL under 64-bit Wine"
+run_under_wine "$WIN64_BUILD" win64 /usr/lib/wine/wine64 /usr/lib/wine/wineserver64 \
+  "64-bit Windows scenario"
+
+echo "== scenario, 32-bit Windows DLL under Wine"
 if [ "$RUNS_32BIT" -eq 0 ]; then
-  skip "Wine cannot run here: this system runs no 32-bit programs"
+  skip "32-bit Wine: this system runs no 32-bit programs"
   verdict
 fi
 if ! timeout 30 wine --version >/dev/null 2>&1; then
   fail "wine does not start"
   verdict
 fi
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "  (creating the Wine prefix; the first time takes a while)"
-  timeout "$WINE_BOOT_TIMEOUT" wineboot -i >/dev/null 2>&1
-fi
-if ! timeout 120 wine cmd /c exit 0 >/dev/null 2>&1; then
-  wineserver -k >/dev/null 2>&1 || true
-  skip "Wine did not start within its time"
-  verdict
-fi
-cp "$WIN_BUILD/tests/windows/dll_check.exe" "$WIN_BUILD/dll_check.exe"
-WINE_OUT=$WIN_BUILD/dll_check.txt
-(cd "$WIN_BUILD" && timeout 300 wine dll_check.exe QUAR1432.DLL) 2>/dev/null | tr -d '\r' >"$WINE_OUT"
-status=${PIPESTATUS[0]}
-if [ "$status" -eq 0 ]; then pass "Wine scenario: $(tail -1 "$WINE_OUT")"; else
-  grep FAILED "$WINE_OUT" | head; fail "Wine scenario (exit $status): $(tail -1 "$WINE_OUT")"; fi
-if diff -u "$NATIVE_OUT" "$WINE_OUT" >"$WIN_BUILD/dll_check.diff"; then
-  pass "Windows and native printouts identical ($(wc -l <"$NATIVE_OUT") lines)"
-else
-  head -20 "$WIN_BUILD/dll_check.diff"
-  fail "Windows and native printouts differ (see $WIN_BUILD/dll_check.diff)"
-fi
-wineserver -k >/dev/null 2>&1 || true
+run_under_wine "$WIN_BUILD" win32 wine wineserver "32-bit Windows scenario"
 verdict

@@ -1,7 +1,10 @@
 // Loads the library as a host does (LoadLibrary on Windows, dlopen elsewhere), checks its export
-// table and runs one fixed scenario through function pointers. Every result is printed, numbers
-// as the bit patterns of their doubles, so that the printouts of two builds can be compared
-// line by line. The last line is the verdict; the exit code is non-zero on any failure.
+// table and runs one fixed scenario through function pointers. Built with QUAR_LINKED, the
+// library is linked in statically instead and its exports are looked up in a table of their
+// addresses (for the 32-bit Linux build, which runs under an emulator without a 32-bit loader).
+// Every result is printed, numbers as the bit patterns of their doubles, so that the printouts of
+// two builds can be compared line by line. The last line is the verdict; the exit code is non-zero
+// on any failure.
 #include "quar1432.h"
 
 #include <cstdint>
@@ -10,7 +13,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#else
+#elif !defined(QUAR_LINKED)
 #include <dlfcn.h>
 #endif
 
@@ -103,6 +106,62 @@ bool ExportNamesAreUndecorated(Module m) {
         if (std::strchr(name, '@') != nullptr || name[0] == '_') return false;
     }
     return true;
+}
+#elif defined(QUAR_LINKED)
+struct LinkedExport {
+    const char* name;
+    void* address;
+};
+template <class F> LinkedExport Linked(const char* name, F address) {
+    return {name, reinterpret_cast<void*>(address)};
+}
+#define LINKED(name) Linked(#name, &::name)
+const LinkedExport kLinked[] = {LINKED(WEP),
+                                LINKED(CkArray),
+                                LINKED(Init),
+                                LINKED(SetWeights),
+                                LINKED(RandomizeWeights),
+                                LINKED(SetColumn),
+                                LINKED(SetParams),
+                                LINKED(RunNet),
+                                LINKED(GetWeights),
+                                LINKED(GetOutputs),
+                                LINKED(CleanUp),
+                                LINKED(Parse),
+                                LINKED(GetParsed),
+                                LINKED(DBWndProc),
+                                LINKED(TestArray),
+                                LINKED(GetBlankFlags),
+                                LINKED(WeightHistStr),
+                                LINKED(SetEnhanced),
+                                LINKED(PlotError),
+                                LINKED(SetCutoffs),
+                                LINKED(InitSuper),
+                                LINKED(InitPop),
+                                LINKED(TrainNextSchema),
+                                LINKED(GenNextPop),
+                                LINKED(UnloadPop),
+                                LINKED(ReloadPop),
+                                LINKED(GetSchema),
+                                LINKED(SelectDataMode),
+                                LINKED(SetColumnEx),
+                                LINKED(GetOutputsEx),
+                                LINKED(InitBP),
+                                LINKED(TestXLOPER),
+                                LINKED(ReturnXLOPER),
+                                LINKED(CountSymbols),
+                                LINKED(InitQRWTitle),
+                                LINKED(xSetColumn)};
+#undef LINKED
+
+using Module = const LinkedExport*;
+Module Load(const char*) {
+    return kLinked;
+}
+void* ByName(Module m, const char* name) {
+    for (const LinkedExport* e = m; e != m + sizeof kLinked / sizeof kLinked[0]; ++e)
+        if (std::strcmp(e->name, name) == 0) return e->address;
+    return nullptr;
 }
 #else
 using Module = void*;
