@@ -71,6 +71,7 @@ int CommandTrain(const std::vector<std::string>& args, std::ostream& out, std::o
         err << "quarrow train: " << error << "\n";
         return 1;
     }
+    MarkSplitRows(&range, s);
     RandomizeWeights(1, static_cast<int16_t>(s.seed), s.weightRange);
 
     out << "\n";

@@ -38,6 +38,8 @@ bool SplitRows(const Range& range, const NetSettings& s, std::string* error) {
     }
     while (static_cast<int>(column.size()) < range.rows())
         column.AddEmpty();
+    // The random split draws from the generator: seeding it first makes the split repeatable.
+    if (s.shuffle) RandomizeWeights(1, static_cast<int16_t>(s.seed), s.weightRange);
     const int16_t method = s.shuffle ? 3 : 1;
     const double share = s.shuffle ? s.split * 32767.0 : s.split;
     XLOPER* answer = SelectDataMode(column.multi(), method, share);
@@ -131,7 +133,10 @@ bool ReadOutputs(const Range& range, int column, int mode, std::vector<Cell>* ce
     cells->assign(range.rows(), Cell());
     const int first = range.window - 1;
     const int count = std::min<int>(answer->val.array.rows, range.rows() - first);
+    // Positions without a pattern stay empty, as the add-in leaves their cells.
+    const FP* flags = GetBlankFlags();
     for (int i = 0; i < count; ++i) {
+        if (flags != nullptr && i < flags->rows && flags->array[i] != 0.0) continue;
         const XLOPER& x = answer->val.array.lparray[i];
         Cell& cell = (*cells)[first + i];
         if (x.xltype == xltypeNum) {
@@ -196,4 +201,29 @@ ErrorCurve ReadErrorCurve() {
         curve.test.push_back(v[last * 2 + 1]);
     }
     return curve;
+}
+
+void MarkSplitRows(Range* range, const NetSettings& s) {
+    if (s.split < 0.0) return;
+    const int first = range->window - 1;
+    const int positions = range->rows() - first;
+    // The generator was seeded, then drew once for every weight, before the split drew.
+    uint32_t state = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(s.seed)));
+    const int weights = WeightCount(LayerSizes(s, static_cast<int>(range->inputs.size()),
+                                               static_cast<int>(range->outputs.size())));
+    for (int k = 0; k < weights; ++k)
+        state = state * 214013u + 2531011u;
+    for (int i = 0; i < positions; ++i) {
+        const int r = first + i;
+        std::string& word = range->mode[r];
+        if (!range->IsDataRow(r) || !(word.empty() || word == "TRAIN" || word == "TEST")) continue;
+        bool train;
+        if (s.shuffle) {
+            state = state * 214013u + 2531011u;
+            train = static_cast<double>((state >> 16) & 32767u) < s.split * 32767.0;
+        } else {
+            train = i < positions * s.split;
+        }
+        word = train ? "TRAIN" : "TEST";
+    }
 }

@@ -13,6 +13,10 @@
 // `recall` the columns keep the bounds that the range carries (no margin) and no cut-offs apply.
 bool LoadNetwork(const Range& range, const NetSettings& settings, bool recall, std::string* error);
 
+// Writes into the range's mode words the split between training and testing rows that the
+// library made when the range was loaded with a split share.
+void MarkSplitRows(Range* range, const NetSettings& settings);
+
 struct RunStats {
     double within = 0.0;  // output values within tolerance
     double outside = 0.0; // output values outside it

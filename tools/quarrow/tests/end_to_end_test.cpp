@@ -176,6 +176,22 @@ TEST_F(QuarrowRun, SheetSymbolAndRangeRowsCarryOverToPrediction) {
     EXPECT_NE(net.find("input,size,-0.2,4.2,\"S,M,L,XL\""), std::string::npos) << net;
 }
 
+// The split shares out the rows as the library did: its testing error is the one reported for
+// the testing rows. Eight data rows with a share of 0.75: six train, two test.
+TEST_F(QuarrowRun, SplitRowsAreReportedAsTheLibrarySplitThem) {
+    std::string sheet = "x,y\n";
+    for (int r = 0; r < 8; ++r)
+        sheet += std::to_string(r) + "," + std::to_string(r % 2) + "\n";
+    Write("split.csv", sheet);
+    ASSERT_EQ(Run({"train", Path("split.csv"), "--inputs", "x", "--outputs", "y", "--split", "0.75",
+                   "--epochs", "3", "--show", "8"}),
+              0)
+        << err_.str();
+    EXPECT_NE(out_.str().find("training rows RMS error"), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("over 6 rows; testing rows"), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("over 2 rows\n"), std::string::npos) << out_.str();
+}
+
 TEST_F(QuarrowRun, EvolveScoredOnTestingNeedsTestingRows) {
     Write("colours.csv", kColours);
     EXPECT_EQ(
