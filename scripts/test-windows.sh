@@ -53,7 +53,7 @@ chmod +x "$PROBE"
 if "$PROBE" 2>/dev/null; then RUNS_32BIT=1; else RUNS_32BIT=0; fi
 
 need=()
-for pkg in g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 g++-multilib qemu-user; do
+for pkg in g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 g++-multilib qemu-user xvfb xauth; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
 done
 if [ "$RUNS_32BIT" -eq 1 ]; then
@@ -90,8 +90,10 @@ build() {
 }
 
 echo "== building"
-build "$WIN_BUILD" mingw-i686.cmake "32-bit QUAR1432.DLL and dll_check.exe" quar1432 dll_check
-build "$WIN64_BUILD" mingw-x86_64.cmake "64-bit QUAR1432.DLL and dll_check.exe" quar1432 dll_check
+build "$WIN_BUILD" mingw-i686.cmake "32-bit QUAR1432.DLL and its check programs" quar1432 dll_check \
+  title_check
+build "$WIN64_BUILD" mingw-x86_64.cmake "64-bit QUAR1432.DLL and its check programs" quar1432 \
+  dll_check title_check
 build "$NATIVE_BUILD" "" "native libquar1432.so" quar1432
 build "$I686_BUILD" linux-i686.cmake "32-bit Linux library" quar_static
 DLL=$WIN_BUILD/QUAR1432.DLL
@@ -198,7 +200,8 @@ timeout 300 qemu-i386 "$I686_BUILD/dll_check" linked >"$I686_OUT" 2>&1
 compare "$I686_OUT" "32-bit Linux scenario" $?
 
 # $1: build directory, $2: WINEARCH, $3: the Wine loader, $4: the wineserver. Creates the
-# build's Wine prefix when needed, runs dll_check.exe against the DLL and compares the printouts.
+# build's Wine prefix when needed, runs dll_check.exe against the DLL and compares the printouts,
+# then loads the DLL once more on a virtual display to see its title window.
 run_under_wine() {
   local dir=$1 arch=$2 wine=$3 server=$4 what=$5 out=$1/dll_check.txt started status
   local -x WINEPREFIX=$dir/wineprefix WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -218,6 +221,16 @@ run_under_wine() {
   status=${PIPESTATUS[0]}
   "$server" -k >/dev/null 2>&1 || true
   compare "$out" "$what" "$status"
+
+  cp "$dir/tests/windows/title_check.exe" "$dir/title_check.exe"
+  # shellcheck disable=SC2016 # expanded by the inner shell
+  (cd "$dir" && timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" \
+    sh -c '"$0" title_check.exe QUAR1432.DLL; status=$?; "$1" -w; exit $status' "$wine" "$server") \
+    2>"$dir/title_check.log" | tr -d '\r' >"$dir/title_check.txt"
+  status=${PIPESTATUS[0]}
+  "$server" -k >/dev/null 2>&1 || true
+  if [ "$status" -eq 0 ]; then pass "$what: $(tr '\n' ' ' <"$dir/title_check.txt")"; else
+    fail "$what: title window (exit $status): $(tr '\n' ' ' <"$dir/title_check.txt")"; fi
 }
 
 # Debian's wine command starts the 32-bit loader whenever wine32 is installed; the 64-bit loader
