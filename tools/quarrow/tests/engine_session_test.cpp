@@ -52,8 +52,9 @@ TEST_F(EngineSession, SplitRowsMatchTheLibrarysSplit) {
             RunStats stats;
             ASSERT_TRUE(RunEpochs(false, 1, &stats));
             EXPECT_EQ(stats.within + stats.outside, tests) << shuffle << " " << share;
-            if (!shuffle) // positions below 41 x share train: the blank and the SKIP row do not
+            if (!shuffle) { // positions below 41 x share train: the blank and the SKIP row do not
                 EXPECT_EQ(trains, static_cast<int>(41 * share) + 1 - 2) << share;
+            }
         }
     }
 }
