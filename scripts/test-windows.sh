@@ -137,6 +137,58 @@ check_tables() {
 check_tables i686-w64-mingw32-objdump "$DLL" "32-bit DLL"
 check_tables x86_64-w64-mingw32-objdump "$WIN64_BUILD/QUAR1432.DLL" "64-bit DLL"
 
+# The bytes of arguments each __stdcall export removes from the stack, as the add-in passes them
+# (short, long and pointers take 4 bytes, doubles 8); xSetColumn is __cdecl and removes none.
+# The compiler writes the count into each export's object-file name (_InitBP@48).
+conventions=$(find "$WIN_BUILD/CMakeFiles/quar_objects.dir" -name '*.obj' \
+  -exec i686-w64-mingw32-nm -g --defined-only {} + |
+  awk '$2 == "T" && $3 !~ /^__Z|^_DllMain@/ {sub("^_", "", $3); sub("@", " ", $3); print $3}' | sort)
+expected=$(sort <<'EOF2'
+WEP 4
+CkArray 4
+Init 44
+SetWeights 8
+RandomizeWeights 16
+SetColumn 12
+SetParams 40
+RunNet 8
+GetWeights 4
+GetOutputs 4
+CleanUp 0
+Parse 16
+GetParsed 0
+DBWndProc 16
+TestArray 4
+GetBlankFlags 0
+WeightHistStr 20
+SetEnhanced 36
+PlotError 0
+SetCutoffs 24
+InitSuper 52
+InitPop 20
+TrainNextSchema 32
+GenNextPop 36
+UnloadPop 0
+ReloadPop 4
+GetSchema 8
+SelectDataMode 16
+SetColumnEx 16
+GetOutputsEx 12
+InitBP 48
+TestXLOPER 4
+ReturnXLOPER 4
+CountSymbols 4
+InitQRWTitle 0
+xSetColumn
+EOF2
+)
+if [ "$conventions" = "$expected" ]; then
+  pass "calling conventions: 35 exports remove their arguments' bytes, xSetColumn none"
+else
+  diff <(echo "$expected") <(echo "$conventions") | head -10
+  fail "calling conventions or argument sizes differ"
+fi
+
 # The library's own code calls nothing that could end the process or raise.
 fatal=$(find "$WIN_BUILD/CMakeFiles/quar_objects.dir" -name '*.obj' -exec i686-w64-mingw32-nm -u {} + |
   grep -E '_(abort|exit|_exit|_assert|raise)$|__cxa_|_Unwind_|terminate' | sort -u || true)
