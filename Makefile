@@ -35,4 +35,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-win32
+	rm -rf $(BUILD) $(ASAN_BUILD) build-win32 build-win64 build-i686 build-win32-native
