@@ -104,6 +104,12 @@ const char* FindSpecialRows(const FP* modes) {
             gNet.symbolRow = lead + i;
         }
     }
+    // A column of the wrong length forgets its special rows before any is marked, so that
+    // the refusal changes nothing.
+    if (modes->rows != gNet.patterns + gNet.blankPatternRows) {
+        gNet.minRow = gNet.maxRow = gNet.symbolRow = -1;
+        return kIncorrectColumnSize;
+    }
     MarkSpecialRow(gNet.minRow);
     MarkSpecialRow(gNet.maxRow);
     MarkSpecialRow(gNet.symbolRow);
@@ -186,9 +192,6 @@ QUAR_API(const char*) SetColumnEx(int16_t type, int16_t index, XLOPER* column, i
     if (!TranslateColumn(type, index, column)) return kTranslateFailed;
 
     if (type == COLUMN_MODE_FLAG) {
-        // Checked before the walk so that special rows are only looked for at positions.
-        if (gNet.columnScratchRecord->rows != gNet.patterns + gNet.blankPatternRows)
-            return kIncorrectColumnSize;
         const char* answer = FindSpecialRows(gNet.columnScratchRecord);
         if (!IsOk(answer)) return answer;
     } else if (gNet.symbolRow >= 0 && symbolic && listFound) {

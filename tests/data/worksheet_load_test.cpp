@@ -75,7 +75,11 @@ TEST_F(WorksheetLoadTest, ModeFlagCellsFindTheSpecialRows) {
               "Can't have more than one MAX row");
     EXPECT_EQ(LoadTexts(COLUMN_MODE_FLAG, 0, {"symbol", "", "", "", "", "Symbol"}),
               "Can't have more than one SYMBOL row");
+    // A short column: its repeated MIN still answers first; a single MIN marks nothing.
+    EXPECT_EQ(LoadTexts(COLUMN_MODE_FLAG, 0, {"min", "", "min", "", ""}),
+              "Can't have more than one MIN row");
     EXPECT_EQ(LoadTexts(COLUMN_MODE_FLAG, 0, {"min", "", "", "", ""}), "Incorrect column size");
+    EXPECT_EQ(Counts(), (Ints{7, 0, 6, 0, -1, -1, -1}));
 
     ASSERT_EQ(LoadTexts(COLUMN_MODE_FLAG, 0, {"test", "min", "Max", "", "", ""}), "OK");
     EXPECT_EQ(LoadTexts(COLUMN_MODE_FLAG, -1, {""}), "OK");
