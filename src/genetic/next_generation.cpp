@@ -13,12 +13,14 @@ bool IsGoalMode(int32_t trainMode) {
 }
 
 // The switch interval (candidates + 8) / rate truncated toward zero; of a quotient beyond the
-// 32-bit range only the low 32 bits of its 64-bit integer part remain (0 past that range).
+// 32-bit range only the low 32 bits of its integer part remain.
 int32_t SwitchInterval(int32_t candidates, double rate) {
     if (rate == 0.0) return 0;
     double q = std::trunc((double(candidates) + 8.0) / rate);
-    if (!(q > -9223372036854775808.0 && q < 9223372036854775808.0)) return 0;
-    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(q)));
+    if (!std::isfinite(q)) return 0;
+    double low = std::fmod(q, 4294967296.0); // exact
+    if (low < 0.0) low += 4294967296.0;
+    return static_cast<int32_t>(static_cast<uint32_t>(low));
 }
 
 bool Switches(int32_t interval) {

@@ -45,17 +45,20 @@ TEST_F(BreedingTest, CrossoverBySwitchDraws) {
         EXPECT_TRUE(child.learningRate == 0.1 && child.momentum == 0.8 && child.noise == 0.03);
         EXPECT_EQ(child.error, 1.0);
     }
-    // 16 / 1e-7: none of the 263 switch draws from seed 1 is 0, so nothing switches: the best's
-    // inputs, the other's layers and rate; the missing hidden sizes drawn from 29869 and 20142.
+    // 16 / 1e-7, and a quotient near 2^63 + 2^20 whose low 32 bits are about 2^20: none of the
+    // 263 switch draws from seed 1 is 0, so nothing switches: the best's inputs, the other's
+    // layers and rate; the missing hidden sizes drawn from 29869 and 20142.
     other = MakeSchema({2}, 4, {0, 0});
-    SeedRandom(1);
-    SchemaRecord child = best;
-    CrossSchemas(child, other, 1e-7, TestSettings(8));
-    EXPECT_EQ(MaskWord(child), 0x0Fu);
-    EXPECT_EQ(child.layerCount, 4);
-    EXPECT_EQ(child.learningRate, 0.5);
-    EXPECT_EQ(std::vector<int32_t>(child.hiddenSize, child.hiddenSize + 4),
-              (std::vector<int32_t>{5, 2, 0, 0}));
+    for (double rate : {1e-7, 16.0 / (std::ldexp(1.0, 63) + std::ldexp(1.0, 20))}) {
+        SeedRandom(1);
+        SchemaRecord child = best;
+        CrossSchemas(child, other, rate, TestSettings(8));
+        EXPECT_EQ(MaskWord(child), 0x0Fu) << rate;
+        EXPECT_EQ(child.layerCount, 4);
+        EXPECT_EQ(child.learningRate, 0.5);
+        EXPECT_EQ(std::vector<int32_t>(child.hiddenSize, child.hiddenSize + 4),
+                  (std::vector<int32_t>{5, 2, 0, 0}));
+    }
 }
 
 TEST_F(BreedingTest, MutationsByHand) {
