@@ -221,28 +221,6 @@ void ClearModeFlags() {
     gNet.dataModeActive = 0;
 }
 
-// The per-position flags: 1.0 at blank rows and at the data positions the pattern step passes
-// over, 0.0 where a pattern is processed.
-void RebuildPositionFlags() {
-    FP* positions = gNet.blankFlagsFpRecord;
-    if (positions == nullptr) return;
-    LockedBlock block(gNet.blankRowFlags);
-    const int32_t* blank = block.As<int32_t>();
-    int32_t step = gNet.patternStep > 0 ? gNet.patternStep : 1;
-    int32_t lead = WindowLead();
-    int32_t rangeRows = RangeRows();
-    int32_t k = 0;
-    for (int32_t r = lead; r < rangeRows && r - lead < positions->rows; ++r) {
-        double* flag = positions->array + (r - lead);
-        if (blank[r] != 0) {
-            *flag = 1.0;
-        } else {
-            *flag = k % step != 0 ? 1.0 : 0.0;
-            ++k;
-        }
-    }
-}
-
 const char* LoadBlankFlags(const double* values, int32_t count, int32_t recount) {
     int32_t lead = WindowLead();
     int32_t marked = 0;
@@ -272,6 +250,28 @@ const char* LoadBlankFlags(const double* values, int32_t count, int32_t recount)
 }
 
 } // namespace
+
+// The per-position flags: 1.0 at blank rows and at the data positions the pattern step passes
+// over, 0.0 where a pattern is processed.
+void RebuildPositionFlags() {
+    FP* positions = gNet.blankFlagsFpRecord;
+    if (positions == nullptr) return;
+    LockedBlock block(gNet.blankRowFlags);
+    const int32_t* blank = block.As<int32_t>();
+    int32_t step = gNet.patternStep > 0 ? gNet.patternStep : 1;
+    int32_t lead = WindowLead();
+    int32_t rangeRows = RangeRows();
+    int32_t k = 0;
+    for (int32_t r = lead; r < rangeRows && r - lead < positions->rows; ++r) {
+        double* flag = positions->array + (r - lead);
+        if (blank[r] != 0) {
+            *flag = 1.0;
+        } else {
+            *flag = k % step != 0 ? 1.0 : 0.0;
+            ++k;
+        }
+    }
+}
 
 int32_t PositionOfRow(int32_t type, int32_t row) {
     return type == COLUMN_OUTPUT || type == COLUMN_MODE_FLAG ? row - WindowLead() : row;

@@ -23,6 +23,8 @@ void ReleaseSpecialRow(int32_t row);
 void MarkSpecialRow(int32_t row);
 // Releases the SYMBOL, MIN and MAX rows in that order and forgets them.
 void ReleaseSpecialRows();
+// Rewrites the per-position blank flags from blankRowFlags and the pattern step.
+void RebuildPositionFlags();
 
 // Data rows and data patterns the blocks of the current network can hold.
 int32_t DataRowCapacity();

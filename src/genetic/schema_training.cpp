@@ -1,4 +1,5 @@
 // TrainNextSchema: builds, trains and scores the population's schemas one call at a time.
+#include "data/column_store.h"
 #include "engine/network_build.h"
 #include "engine/network_state.h"
 #include "genetic/population.h"
@@ -115,6 +116,8 @@ const char* SetUpSchema(SchemaRecord& s, const SupervisorSettings& settings,
     CopyBytes(gSuper.savedPatternFlags, gNet.patternFlagsBlock, size_t(g.patterns) * 4);
     gNet.dataModeActive = gSuper.savedDataModeActive;
     CopyBytes(gSuper.savedBlankRowFlags, gNet.blankRowFlags, size_t(g.totalRows) * 4);
+    // The positions read back with the schema's outputs follow its blank rows.
+    RebuildPositionFlags();
 
     SetParams(header.trainTolerance, header.testTolerance, s.learningRate, s.momentum, s.noise);
     SetEnhanced(static_cast<int16_t>(s.transferCode), s.gain, s.prune, s.threshold, s.autoRate,

@@ -148,6 +148,9 @@ TEST_F(PopulationTest, InitSuperSavesTheNetworkAndSchemasGetIt) {
               (std::vector<int32_t>{0, 1, 0, 1, 5, 0, 1}));
     EXPECT_EQ(BlockValues<int32_t>(gNet.blankRowFlags, 0, 10),
               (std::vector<int32_t>{0, 0, 0, 1, 0, 0, 1, 0, 0, 0}));
+    const FP* positions = GetBlankFlags(); // rows 1 ... 9: the blank rows 3 and 6 have no pattern
+    EXPECT_EQ(std::vector<double>(positions->array, positions->array + positions->rows),
+              (std::vector<double>{0, 0, 1, 0, 0, 1, 0, 0, 0}));
     EXPECT_EQ(gNet.dataModeActive, 1);
 }
 
