@@ -13,16 +13,11 @@ std::vector<double> Column(const FP* fp) {
     return std::vector<double>(fp->array, fp->array + fp->rows);
 }
 
-TEST_F(Outputs, NoNetworkOrColumnOutsideGivesNull) {
-    EXPECT_EQ(GetOutputs(0), nullptr);
-    BuildNet(1, 2, 4, 1, 1, {}, CALC_DOUBLE);
-    EXPECT_NE(GetOutputs(1), nullptr);
+TEST_F(Outputs, DescaledIntoTheTargetColumnsUnits) {
+    EXPECT_EQ(GetOutputs(0), nullptr); // no network
+    BuildNet(1, 2, 2, 1, 1, {}, CALC_DOUBLE);
     EXPECT_EQ(GetOutputs(2), nullptr);
     EXPECT_EQ(GetOutputs(-1), nullptr);
-}
-
-TEST_F(Outputs, DescaledIntoTheTargetColumnsUnits) {
-    BuildNet(1, 2, 2, 1, 1, {}, CALC_DOUBLE);
     WriteTargetRange({10.0, -1.0}, {30.0, 1.0});
     SetOutputs(std::vector<double>{0.25, 0.5, 1.0, 0.0});
     EXPECT_EQ(Column(GetOutputs(0)), (std::vector<double>{15.0, 30.0}));
@@ -33,9 +28,8 @@ TEST_F(Outputs, DescaledIntoTheTargetColumnsUnits) {
     SetOutputs(std::vector<int16_t>{16384, 32767, -16384});
     const std::vector<double> out = Column(GetOutputs(0));
     EXPECT_EQ(out[0], 20.0);
-    EXPECT_EQ(out[1], (32767 / 32768.0) * 20.0 + 10.0);
-    EXPECT_NEAR(out[1], 29.99939, 1e-5);
-    EXPECT_EQ(out[2], 0.0); // the stored value is signed
+    EXPECT_EQ(out[1], (32767 / 32768.0) * 20.0 + 10.0); // 29.99939
+    EXPECT_EQ(out[2], 0.0);                             // the stored value is signed
 }
 
 TEST_F(Outputs, BlankRowsLineUpWithTheRange) {
@@ -44,21 +38,13 @@ TEST_F(Outputs, BlankRowsLineUpWithTheRange) {
     WriteTargetRange({0.0}, {10.0});
     WriteBlock<int32_t>(gNet.blankRowFlags, 5 * 4, {1});
     SetOutputs(std::vector<double>{0.0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6});
-    const std::vector<double> out = Column(GetOutputs(0));
-    ASSERT_EQ(out.size(), 8u);
-    EXPECT_EQ(out, (std::vector<double>{0.0, 1.0, 2.0, 0.0, 3.0, 4.0, 5.0, 6.0}));
-}
+    EXPECT_EQ(Column(GetOutputs(0)), (std::vector<double>{0.0, 1.0, 2.0, 0.0, 3.0, 4.0, 5.0, 6.0}));
 
-TEST_F(Outputs, RowsBeyondTheWalkAreCleared) {
     // A blank row among the first window - 1 rows is no pattern position: the walk covers 7
     // of the 8 rows, and the last row must not keep an earlier column's value.
-    ASSERT_STREQ(InitBP(1, 1, 10, 3, 1, 1, 2, 0, 0, 0, 0, CALC_DOUBLE), "OK");
-    WriteTargetRange({0.0}, {10.0});
-    WriteBlock<int32_t>(gNet.blankRowFlags, 0, {1});
+    WriteBlock<int32_t>(gNet.blankRowFlags, 0, {1, 0, 0, 0, 0, 0});
     gNet.blankPatternRows = 0;
-    SetOutputs(std::vector<double>{0.0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6});
-    for (int k = 0; k < 8; ++k)
-        gNet.outputsFpRecord->array[k] = 99.0;
+    gNet.outputsFpRecord->array[7] = 99.0;
     EXPECT_EQ(Column(GetOutputs(0)), (std::vector<double>{0.0, 1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 0.0}));
 
     // More data positions than stored patterns: the cursor stops at the last pattern.
