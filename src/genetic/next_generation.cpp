@@ -8,10 +8,6 @@
 
 namespace {
 
-bool IsGoalMode(int32_t trainMode) {
-    return trainMode == MODE_TRAIN_GOAL || trainMode == MODE_TEST_GOAL;
-}
-
 // The switch interval (candidates + 8) / rate truncated toward zero; of a quotient beyond the
 // 32-bit range only the low 32 bits of its integer part remain.
 int32_t SwitchInterval(int32_t candidates, double rate) {
@@ -153,16 +149,7 @@ GenNextPop(int16_t newSize, int16_t breedMethod, double crossoverRate, double mu
         header->breedMethod = breedMethod;
         header->crossoverRate = crossoverRate;
         header->mutationRate = mutationRate;
-        header->trainMode = trainMode;
-        if (IsGoalMode(trainMode))
-            header->goal = goal > 1.0 ? 1.0 : goal;
-        else
-            header->goal = goal < 1.0 ? 1.0 : goal;
-        header->trainTolerance = 0.001;
-        header->testTolerance = 0.001;
-        header->useSeed = 0;
-        header->weightSeed = 1.0;
-        header->weightRange = 1.0;
+        SetGenerationTraining(*header, trainMode, goal);
         header->generation = AddWrap(header->generation, 1);
         header->currentSchema = 1;
         header->schemaState = POP_READY;

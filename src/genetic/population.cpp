@@ -22,6 +22,19 @@ int32_t CountMaskBits(const uint8_t* mask) {
     return count;
 }
 
+void SetGenerationTraining(PopulationHeader& header, int32_t trainMode, double goal) {
+    header.trainMode = trainMode;
+    if (IsGoalMode(trainMode))
+        header.goal = goal > 1.0 ? 1.0 : goal;
+    else
+        header.goal = goal < 1.0 ? 1.0 : goal;
+    header.trainTolerance = 0.001;
+    header.testTolerance = 0.001;
+    header.useSeed = 0;
+    header.weightSeed = 1.0;
+    header.weightRange = 1.0;
+}
+
 void CopySchema(SchemaRecord& to, const SchemaRecord& from) {
     std::memcpy(&to, &from, sizeof(SchemaRecord));
 }
@@ -81,16 +94,7 @@ InitPop(int16_t populationSize, int16_t breedMethod, int16_t trainMode, double g
         header->breedMethod = breedMethod;
         header->crossoverRate = 0.0;
         header->mutationRate = 0.0;
-        header->trainMode = trainMode;
-        if (trainMode == MODE_TRAIN_GOAL || trainMode == MODE_TEST_GOAL)
-            header->goal = goal > 1.0 ? 1.0 : goal;
-        else
-            header->goal = goal < 1.0 ? 1.0 : goal;
-        header->trainTolerance = 0.001;
-        header->testTolerance = 0.001;
-        header->useSeed = 0;
-        header->weightSeed = 1.0;
-        header->weightRange = 1.0;
+        SetGenerationTraining(*header, trainMode, goal);
     }
 
     gSuper.schemas = GlobalBlockAlloc(sizeof(SchemaRecord) * size_t(populationSize));

@@ -19,6 +19,14 @@ inline void SetMaskBit(uint8_t* mask, int32_t k, bool on) {
     mask[k / 8] = static_cast<uint8_t>(on ? (mask[k / 8] | bit) : (mask[k / 8] & ~bit));
 }
 
+// Training modes 1 and 3 aim at an error; 2 and 4 train a number of epochs.
+inline bool IsGoalMode(int32_t trainMode) {
+    return trainMode == MODE_TRAIN_GOAL || trainMode == MODE_TEST_GOAL;
+}
+// The training settings every new generation starts with: the mode, its goal (an error of at
+// most 1.0, or at least 1 epoch), the tolerances and the weight initialisation.
+void SetGenerationTraining(PopulationHeader& header, int32_t trainMode, double goal);
+
 void CopySchema(SchemaRecord& to, const SchemaRecord& from);
 // The enhanced options and the score of a schema that has never been trained.
 void SetFreshOptions(SchemaRecord& s);

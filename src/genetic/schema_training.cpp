@@ -22,10 +22,6 @@ RunOutcome Run(int32_t train, int16_t epochs) {
     return {result->array[2], result->array[3]};
 }
 
-bool IsGoalMode(int32_t trainMode) {
-    return trainMode == MODE_TRAIN_GOAL || trainMode == MODE_TEST_GOAL;
-}
-
 // True when the engine holds a network built for schema `s` under `settings`.
 bool EngineHoldsSchema(const SchemaRecord& s, const SupervisorSettings& settings) {
     if (!NetworkExists()) return false;
