@@ -56,7 +56,7 @@ typedef struct FP {
 } FP;
 
 /* The bytes an FP of rows x columns occupies when the library allocates one. */
-#define QUAR_FP_BYTES(rows, columns) ((size_t)(rows) * (size_t)(columns) * 8u + 16u)
+#define QUAR_FP_BYTES(rows, columns) ((size_t)(rows) * (size_t)(columns)*8u + 16u)
 
 enum {
     xltypeNum = 0x0001,
@@ -121,63 +121,63 @@ enum { MODE_TRAIN = 0, MODE_TEST = 1, MODE_MIN = 2, MODE_MAX = 3, MODE_SYMBOL = 
 
 /* ---- The 36 exports, by ordinal --------------------------------------------------------- */
 
-QUAR_API(int32_t) WEP(int32_t code);                                                   /*  1 */
-QUAR_API(int32_t) CkArray(void* anything);                                             /*  2 */
+QUAR_API(int32_t) WEP(int32_t code);       /*  1 */
+QUAR_API(int32_t) CkArray(void* anything); /*  2 */
 QUAR_API(const char*)
 Init(int16_t inputColumns, int16_t outputColumns, int16_t totalRows, int16_t window,
-     int16_t patternStep, int16_t blankRows, int16_t layerCount, int16_t hidden1,
-     int16_t hidden2, int16_t hidden3, int16_t hidden4);                                /*  3 */
-QUAR_API(const char*) SetWeights(FP* weights, int16_t firstRow);                       /*  4 */
-QUAR_API(int32_t) RandomizeWeights(int32_t useSeed, int16_t seed, double range);       /*  5 */
-QUAR_API(const char*) SetColumn(int16_t type, int16_t index, FP* column);              /*  6 */
+     int16_t patternStep, int16_t blankRows, int16_t layerCount, int16_t hidden1, int16_t hidden2,
+     int16_t hidden3, int16_t hidden4);                                          /*  3 */
+QUAR_API(const char*) SetWeights(FP* weights, int16_t firstRow);                 /*  4 */
+QUAR_API(int32_t) RandomizeWeights(int32_t useSeed, int16_t seed, double range); /*  5 */
+QUAR_API(const char*) SetColumn(int16_t type, int16_t index, FP* column);        /*  6 */
 QUAR_API(const char*)
 SetParams(double trainTolerance, double testTolerance, double learningRate, double momentum,
-          double noise);                                                               /*  7 */
-QUAR_API(FP*) RunNet(int32_t train, int16_t epochs);                                   /*  8 */
-QUAR_API(FP*) GetWeights(int16_t firstRow);                                            /*  9 */
-QUAR_API(FP*) GetOutputs(int16_t column);                                              /* 10 */
-QUAR_API(int32_t) CleanUp(void);                                                       /* 11 */
+          double noise);                             /*  7 */
+QUAR_API(FP*) RunNet(int32_t train, int16_t epochs); /*  8 */
+QUAR_API(FP*) GetWeights(int16_t firstRow);          /*  9 */
+QUAR_API(FP*) GetOutputs(int16_t column);            /* 10 */
+QUAR_API(int32_t) CleanUp(void);                     /* 11 */
 QUAR_API(FP*)
-Parse(const char* list1, const char* list2, const char* list3, const char* list4);     /* 12 */
-QUAR_API(const char*) GetParsed(void);                                                 /* 13 */
+Parse(const char* list1, const char* list2, const char* list3, const char* list4); /* 12 */
+QUAR_API(const char*) GetParsed(void);                                             /* 13 */
 QUAR_API(int32_t)
-DBWndProc(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam);          /* 14 */
-QUAR_API(FP*) TestArray(FP* array);                                                    /* 15 */
-QUAR_API(FP*) GetBlankFlags(void);                                                     /* 16 */
-QUAR_API(const char*) WeightHistStr(int16_t bins, double lo, double hi);               /* 17 */
+DBWndProc(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam); /* 14 */
+QUAR_API(FP*) TestArray(FP* array);                                           /* 15 */
+QUAR_API(FP*) GetBlankFlags(void);                                            /* 16 */
+QUAR_API(const char*) WeightHistStr(int16_t bins, double lo, double hi);      /* 17 */
 QUAR_API(const char*)
 SetEnhanced(int16_t code, double gain, int32_t prune, double threshold, int32_t autoRate,
-            double margin);                                                            /* 18 */
-QUAR_API(FP*) PlotError(void);                                                         /* 19 */
-QUAR_API(const char*) SetCutoffs(double hours, double trainRise, double testRise);     /* 20 */
+            double margin);                                                        /* 18 */
+QUAR_API(FP*) PlotError(void);                                                     /* 19 */
+QUAR_API(const char*) SetCutoffs(double hours, double trainRise, double testRise); /* 20 */
 QUAR_API(const char*)
-InitSuper(double inclusionProbability, int16_t maxLayers, int16_t maxHidden1,
-          int16_t maxHidden2, int16_t maxHidden3, int16_t maxHidden4, double minLearningRate,
-          double maxMomentum, double maxNoise);                                        /* 21 */
+InitSuper(double inclusionProbability, int16_t maxLayers, int16_t maxHidden1, int16_t maxHidden2,
+          int16_t maxHidden3, int16_t maxHidden4, double minLearningRate, double maxMomentum,
+          double maxNoise); /* 21 */
 QUAR_API(const char*)
-InitPop(int16_t populationSize, int16_t breedMethod, int16_t trainMode, double goal);  /* 22 */
+InitPop(int16_t populationSize, int16_t breedMethod, int16_t trainMode, double goal); /* 22 */
 QUAR_API(const char*)
-TrainNextSchema(int16_t epochsPerCall, int16_t maxSchemaEpochs, double hours,
-                double trainRise, double testRise);                                    /* 23 */
+TrainNextSchema(int16_t epochsPerCall, int16_t maxSchemaEpochs, double hours, double trainRise,
+                double testRise); /* 23 */
 QUAR_API(const char*)
 GenNextPop(int16_t newSize, int16_t breedMethod, double crossoverRate, double mutationRate,
-           int16_t trainMode, double goal);                                            /* 24 */
-QUAR_API(XLOPER*) UnloadPop(void);                                                     /* 25 */
-QUAR_API(const char*) ReloadPop(XLOPER* column);                                       /* 26 */
-QUAR_API(XLOPER*) GetSchema(XLOPER* columnNames, int16_t selector);                    /* 27 */
-QUAR_API(XLOPER*) SelectDataMode(XLOPER* column, int16_t method, double share);        /* 28 */
+           int16_t trainMode, double goal);                                     /* 24 */
+QUAR_API(XLOPER*) UnloadPop(void);                                              /* 25 */
+QUAR_API(const char*) ReloadPop(XLOPER* column);                                /* 26 */
+QUAR_API(XLOPER*) GetSchema(XLOPER* columnNames, int16_t selector);             /* 27 */
+QUAR_API(XLOPER*) SelectDataMode(XLOPER* column, int16_t method, double share); /* 28 */
 QUAR_API(const char*)
-SetColumnEx(int16_t type, int16_t index, XLOPER* column, int16_t rowOffset);           /* 29 */
-QUAR_API(XLOPER*) GetOutputsEx(int16_t column, int32_t mode, int16_t rowOffset);       /* 30 */
+SetColumnEx(int16_t type, int16_t index, XLOPER* column, int16_t rowOffset);     /* 29 */
+QUAR_API(XLOPER*) GetOutputsEx(int16_t column, int32_t mode, int16_t rowOffset); /* 30 */
 QUAR_API(const char*)
 InitBP(int16_t inputColumns, int16_t outputColumns, int16_t totalRows, int16_t window,
-       int16_t patternStep, int16_t blankRows, int16_t layerCount, int16_t hidden1,
-       int16_t hidden2, int16_t hidden3, int16_t hidden4, int16_t calcMethod);          /* 31 */
-QUAR_API(const char*) TestXLOPER(XLOPER* x);                                           /* 32 */
-QUAR_API(XLOPER*) ReturnXLOPER(XLOPER* x);                                             /* 33 */
-QUAR_API(int32_t) CountSymbols(const char* text);                                      /* 34 */
-QUAR_API(int32_t) InitQRWTitle(void);                                                  /* 35 */
+       int16_t patternStep, int16_t blankRows, int16_t layerCount, int16_t hidden1, int16_t hidden2,
+       int16_t hidden3, int16_t hidden4, int16_t calcMethod); /* 31 */
+QUAR_API(const char*) TestXLOPER(XLOPER* x);                  /* 32 */
+QUAR_API(XLOPER*) ReturnXLOPER(XLOPER* x);                    /* 33 */
+QUAR_API(int32_t) CountSymbols(const char* text);             /* 34 */
+QUAR_API(int32_t) InitQRWTitle(void);                         /* 35 */
 QUAR_API_CDECL(const char*)
-xSetColumn(int32_t type, int32_t index, FP* column, int32_t recount);                  /* 36 */
+xSetColumn(int32_t type, int32_t index, FP* column, int32_t recount); /* 36 */
 
 #endif /* QUAR1432_H */
