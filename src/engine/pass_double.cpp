@@ -6,35 +6,12 @@
 
 namespace {
 
-struct DoubleLayout {
-    double* activations[kMaxLayers]; // first unit of each layer; its bias slot follows
-    double* deltas[kMaxLayers];      // layers 1 ... layerCount - 1
-    double* weights[kMaxLayers];     // first weight of each receiving layer
-    double* lastChanges[kMaxLayers];
-    double rateFactor;
-    bool symmetric; // code 5: outputs -1 ... 1
-};
-
-DoubleLayout layout;
+PassLayout<double, double, double, double> layout;
 
 struct DoubleSteps {
     static void BeginPass() {
-        double* a = gNet.unitActivationsDouble;
-        double* d = gNet.unitDeltasDouble;
-        double* w = gNet.weightsDouble;
-        double* c = gNet.lastChangesDouble;
-        for (int32_t l = 0; l < gNet.layerCount; ++l) {
-            layout.activations[l] = a;
-            a += gNet.layerSize[l] + 1;
-            if (l == 0) continue;
-            layout.deltas[l] = d;
-            d += gNet.layerSize[l];
-            layout.weights[l] = w;
-            layout.lastChanges[l] = c;
-            const int32_t count = (gNet.layerSize[l - 1] + 1) * gNet.layerSize[l];
-            w += count;
-            c += count;
-        }
+        layout.Bind(gNet.unitActivationsDouble, gNet.unitDeltasDouble, gNet.weightsDouble,
+                    gNet.lastChangesDouble);
         layout.rateFactor = (1.0 - gNet.momentum) * gNet.learningRate;
         layout.symmetric = gNet.transferCode == 5;
     }

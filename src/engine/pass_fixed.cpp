@@ -12,16 +12,7 @@ namespace {
 constexpr int32_t kWeightLimitHigh = 1073741823; // just below 16.0
 constexpr int32_t kWeightLimitLow = -1073741824; // -16.0
 
-struct FixedLayout {
-    int16_t* activations[kMaxLayers]; // first unit of each layer; its bias slot follows
-    int16_t* deltas[kMaxLayers];      // layers 1 ... layerCount - 1
-    int32_t* weights[kMaxLayers];     // first weight of each receiving layer
-    int16_t* lastChanges[kMaxLayers];
-    int32_t rateFactor; // Q15 of (1 - momentum) x learning rate
-    bool symmetric;     // code 5: outputs -1 ... 1
-};
-
-FixedLayout layout;
+PassLayout<int16_t, int32_t, int16_t, int32_t> layout; // rateFactor: Q15
 
 // The weight's upper half: the weight in units of 1/1024, -16384 ... 16383 in range.
 inline int32_t UpperHalf(int32_t w) {
@@ -30,22 +21,8 @@ inline int32_t UpperHalf(int32_t w) {
 
 struct FixedSteps {
     static void BeginPass() {
-        int16_t* a = gNet.unitActivationsFixed;
-        int16_t* d = gNet.unitDeltasFixed;
-        int32_t* w = gNet.weightsFixed;
-        int16_t* c = gNet.lastChangesFixed;
-        for (int32_t l = 0; l < gNet.layerCount; ++l) {
-            layout.activations[l] = a;
-            a += gNet.layerSize[l] + 1;
-            if (l == 0) continue;
-            layout.deltas[l] = d;
-            d += gNet.layerSize[l];
-            layout.weights[l] = w;
-            layout.lastChanges[l] = c;
-            const int32_t count = (gNet.layerSize[l - 1] + 1) * gNet.layerSize[l];
-            w += count;
-            c += count;
-        }
+        layout.Bind(gNet.unitActivationsFixed, gNet.unitDeltasFixed, gNet.weightsFixed,
+                    gNet.lastChangesFixed);
         const int32_t r = OneMinusQ15(gNet.momentumFixed);
         layout.rateFactor = Wrap16(RoundShift(gNet.learningRateFixed * r, 15));
         layout.symmetric = gNet.transferCode == 5;

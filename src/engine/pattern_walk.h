@@ -22,6 +22,31 @@ int32_t PeekInterval(int32_t learn);
 // that a pass stays inside every array it walks.
 bool PassShapeIsSound();
 
+// Where each layer's units, deltas, weights and last changes start in one method's arrays.
+template <class Unit, class Weight, class Change, class Rate> struct PassLayout {
+    Unit* activations[kMaxLayers]; // first unit of each layer; its bias slot follows
+    Unit* deltas[kMaxLayers];      // layers 1 ... layerCount - 1
+    Weight* weights[kMaxLayers];   // first weight of each receiving layer
+    Change* lastChanges[kMaxLayers];
+    Rate rateFactor; // (1 - momentum) x learning rate in the method's format
+    bool symmetric;  // code 5: outputs -1 ... 1
+
+    void Bind(Unit* a, Unit* d, Weight* w, Change* c) {
+        for (int32_t l = 0; l < gNet.layerCount; ++l) {
+            activations[l] = a;
+            a += gNet.layerSize[l] + 1;
+            if (l == 0) continue;
+            deltas[l] = d;
+            d += gNet.layerSize[l];
+            weights[l] = w;
+            lastChanges[l] = c;
+            const int32_t count = (gNet.layerSize[l - 1] + 1) * gNet.layerSize[l];
+            w += count;
+            c += count;
+        }
+    }
+};
+
 // Steps must provide:
 //   BeginPass()                      pass-wide factors and layer pointers
 //   Load(p, learn), Forward()        inputs with noise, forward propagation
