@@ -1,21 +1,6 @@
 # Cross toolchain for the 32-bit Windows library: MinGW-w64, i686.
 #   cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
 set(QUAR_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${QUAR_MINGW_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${QUAR_MINGW_PREFIX}-g++)
-set(CMAKE_RC_COMPILER ${QUAR_MINGW_PREFIX}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${QUAR_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# GoogleTest and Google Benchmark are not built for this target; the Windows checks are plain
-# programs (tests/windows).
-set(QUAR_TESTS OFF CACHE BOOL "Build the tests" FORCE)
-set(QUAR_BENCH OFF CACHE BOOL "Build the benchmarks" FORCE)
-set(QUAR_TOOLS OFF CACHE BOOL "Build the command-line host and examples" FORCE)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
