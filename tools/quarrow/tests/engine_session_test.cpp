@@ -1,19 +1,11 @@
 // The range handed over through the exports, checked against what the library reports back.
 #include "commands.h"
 #include "engine_session.h"
+#include "sheet_support.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-Worksheet Sheet(const std::string& text) {
-    std::vector<CsvRecord> records;
-    Worksheet sheet;
-    std::string error;
-    EXPECT_TRUE(ParseCsv(text, &records, &error)) << error;
-    EXPECT_TRUE(BuildWorksheet(records, &sheet, &error)) << error;
-    return sheet;
-}
 
 class EngineSession : public ::testing::Test {
   protected:

@@ -1,19 +1,11 @@
 #include "column_lists.h"
 #include "range.h"
+#include "sheet_support.h"
 #include "symbols.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-Worksheet Sheet(const std::string& text) {
-    std::vector<CsvRecord> records;
-    Worksheet sheet;
-    std::string error;
-    EXPECT_TRUE(ParseCsv(text, &records, &error)) << error;
-    EXPECT_TRUE(BuildWorksheet(records, &sheet, &error)) << error;
-    return sheet;
-}
 
 // Column A in, column B out, column C the mode column.
 RangeRequest WithMode() {
