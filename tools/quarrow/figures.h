@@ -1,0 +1,62 @@
+// What a run of the host measured, in one record: the settings it ran with, the error curves,
+// and per set of rows (training, validation, testing) the figures of every output column.
+// The text report, the JSON metrics, the results workbook and the HTML page all read this record
+// and nothing else, so they always agree.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Figures of one symbolic output column on one set of rows.
+struct ClassFigures {
+    std::string name; // the class as the user wrote it
+    int support = 0;  // rows whose actual class is this one
+    double precision = 0.0, recall = 0.0, f1 = 0.0;
+};
+
+// Figures of one output column on one set of rows. Symbolic columns fill the class part,
+// numeric ones the error part; both in the sheet's units.
+struct OutputFigures {
+    std::string column;
+    bool symbolic = false;
+    int rows = 0; // rows scored
+
+    // symbolic: confusion[actual][predicted], in the order of `classes`
+    std::vector<std::string> classes;
+    std::vector<std::vector<int>> confusion;
+    std::vector<ClassFigures> perClass;
+    double accuracy = 0.0, balancedAccuracy = 0.0;
+
+    // numeric, in data units
+    double rmse = 0.0, mae = 0.0, r2 = 0.0;
+
+    // (predicted, actual) per scored row, numeric columns only: what a scatter chart draws
+    std::vector<double> predicted, actual;
+};
+
+struct SetFigures {
+    std::string set; // "train", "validation" or "test"
+    std::vector<OutputFigures> outputs;
+};
+
+struct RunFigures {
+    std::string command;                                       // "train", "predict", "evolve"
+    std::string sheet;                                         // the input file
+    std::vector<std::pair<std::string, std::string>> settings; // name, value as shown
+    std::vector<std::string> inputs, outputs;                  // column names
+    std::vector<int> layers;                                   // units per layer, inputs first
+
+    // Error per epoch on the 0..1 scale the network learns on (empty when not measured).
+    std::vector<double> trainCurve, validationCurve;
+    int epochsRun = 0;
+    int bestEpoch = 0;    // the epoch whose weights were kept
+    std::string stopRule; // by name: "epoch limit", "validation patience", ...
+    double trainSeconds = 0.0;
+
+    // Weight histogram: counts over [histLo, histHi] in equal bins.
+    std::vector<long> histogram;
+    double histLo = 0.0, histHi = 0.0;
+
+    std::vector<SetFigures> sets;
+    std::vector<std::string> warnings;
+};
