@@ -4,7 +4,10 @@
 // and nothing else, so they always agree.
 #pragma once
 
+#include "worksheet.h"
+
 #include <string>
+#include <utility>
 #include <vector>
 
 // Figures of one symbolic output column on one set of rows.
@@ -39,6 +42,16 @@ struct SetFigures {
     std::vector<OutputFigures> outputs;
 };
 
+// The recall of every sheet row: one cell per output column (numbers as numbers, symbols as
+// text, empty where no pattern is), the row's mode word and whether an input lay outside the
+// range the network was trained on.
+struct RowPredictions {
+    std::vector<std::string> outputs;     // output column names
+    std::vector<std::vector<Cell>> cells; // [sheet row][output]
+    std::vector<std::string> modes; // per sheet row: "TRAIN", "VALIDATION", "TEST", "SKIP", ""
+    std::vector<bool> outOfRange;   // per sheet row
+};
+
 struct RunFigures {
     std::string command;                                       // "train", "predict", "evolve"
     std::string sheet;                                         // the input file
@@ -58,5 +71,6 @@ struct RunFigures {
     double histLo = 0.0, histHi = 0.0;
 
     std::vector<SetFigures> sets;
+    RowPredictions predictions;
     std::vector<std::string> warnings;
 };
