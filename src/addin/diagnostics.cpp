@@ -1,20 +1,19 @@
 // TestXLOPER, ReturnXLOPER, TestArray and CkArray: the add-in's checks of the value records
 // that cross the boundary.
+#include "addin/diagnostics.h"
 #include "addin/xl_records.h"
 #include "quar1432.h"
 
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
 constexpr size_t kDescriptionBytes = 256;
 char description[kDescriptionBytes];
-XLOPER returnedRecord;
 
 } // namespace
 
-QUAR_API(const char*) TestXLOPER(XLOPER* x) {
+const char* DescribeXloper(XLOPER* x) {
     char* out = description;
     const size_t n = kDescriptionBytes; // snprintf cuts a long description to 255 characters
     if (x == nullptr) {
@@ -66,20 +65,4 @@ QUAR_API(const char*) TestXLOPER(XLOPER* x) {
         break;
     }
     return description;
-}
-
-QUAR_API(XLOPER*) ReturnXLOPER(XLOPER* x) {
-    if (x == nullptr)
-        std::memset(&returnedRecord, 0, sizeof returnedRecord);
-    else
-        std::memcpy(&returnedRecord, x, sizeof returnedRecord);
-    return &returnedRecord;
-}
-
-QUAR_API(FP*) TestArray(FP* array) {
-    return array;
-}
-
-QUAR_API(int32_t) CkArray(void*) {
-    return 1;
 }

@@ -1,5 +1,6 @@
 // Parse and GetParsed: lists of worksheet column names ("A, B,C", "IV"), checked four at a
 // time and then handed out one name at a time, upper-cased, list after list.
+#include "addin/parser.h"
 #include "platform/platform.h"
 #include "quar1432.h"
 
@@ -100,7 +101,7 @@ ParseResultRecord* ParseFailed(int32_t list) {
 
 } // namespace
 
-QUAR_API(FP*) Parse(const char* list1, const char* list2, const char* list3, const char* list4) {
+FP* ParseColumnLists(const char* list1, const char* list2, const char* list3, const char* list4) {
     parseResult.rows = kLists;
     parseResult.columns = 1;
 
@@ -125,7 +126,7 @@ QUAR_API(FP*) Parse(const char* list1, const char* list2, const char* list3, con
     return reinterpret_cast<FP*>(&parseResult);
 }
 
-QUAR_API(const char*) GetParsed(void) {
+const char* NextParsedName(void) {
     parsedName[0] = '\0';
     if (!parser.walkValid) return parsedName;
     while (parser.itemIndex == parser.counts[parser.listIndex]) {

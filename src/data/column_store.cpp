@@ -397,7 +397,7 @@ const char* LoadColumn(int32_t type, int32_t index, const FP* column, int32_t re
     return kColumnOk;
 }
 
-QUAR_API(const char*) SetColumn(int16_t type, int16_t index, FP* column) {
+const char* StoreColumn(int16_t type, int16_t index, FP* column) {
     if (!NetworkExists()) return kNoNetworkForColumns;
     if (column == nullptr) return kNoColumnGiven;
     LockedBlock pin(gNet.blankRowFlags);
@@ -405,7 +405,7 @@ QUAR_API(const char*) SetColumn(int16_t type, int16_t index, FP* column) {
     return LoadColumn(type, index, column, 0);
 }
 
-QUAR_API_CDECL(const char*) xSetColumn(int32_t type, int32_t index, FP* column, int32_t recount) {
+const char* StoreColumnRecount(int32_t type, int32_t index, FP* column, int32_t recount) {
     if (!NetworkExists()) return kNoNetworkForColumns;
     if (column == nullptr) return kNoColumnGiven;
     return LoadColumn(type, index, column, recount != 0 ? 1 : 0);

@@ -1,3 +1,4 @@
+#include "data/data_modes.h"
 #include "data/cell_types.h"
 #include "data/column_store.h"
 #include "data/counted_text.h"
@@ -58,7 +59,7 @@ void UpperCaseInPlace(XLOPER& cell) {
 
 } // namespace
 
-QUAR_API(XLOPER*) SelectDataMode(XLOPER* column, int16_t method, double share) {
+XLOPER* SelectDataModes(XLOPER* column, int16_t method, double share) {
     if (!NetworkExists()) return AnswerText(&selectAnswer, kNoNetworkText.bytes);
     int32_t rangeRows = gNet.rows + gNet.blankRows;
     if (!IsSingleColumn(column) || column->val.array.lparray == nullptr ||
@@ -104,6 +105,6 @@ QUAR_API(XLOPER*) SelectDataMode(XLOPER* column, int16_t method, double share) {
     return &selectAnswer;
 }
 
-QUAR_API(FP*) GetBlankFlags(void) {
+FP* BlankFlagsRecord(void) {
     return NetworkExists() ? gNet.blankFlagsFpRecord : nullptr;
 }

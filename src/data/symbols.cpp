@@ -157,7 +157,3 @@ const unsigned char* SymbolAt(int32_t column, double value) {
         entry += kSymbolEntryBytes;
     return entry[0] != 0 ? entry : kValueOutOfRange;
 }
-
-QUAR_API(int32_t) CountSymbols(const char* text) {
-    return CountListItems(text);
-}

@@ -62,7 +62,7 @@ XLOPER* TranslateOutputs(int32_t column, int32_t mode, const FP* values, const F
     return &outputsAnswer;
 }
 
-QUAR_API(XLOPER*) GetOutputsEx(int16_t column, int32_t mode, int16_t rowOffset) {
+XLOPER* TranslatedOutputs(int16_t column, int32_t mode, int16_t rowOffset) {
     if (rowOffset != 0) return AnswerText(&rowOffsetAnswer, kRowOffsetRefused.bytes);
     if (!NetworkExists() || gNet.outputsFpRecord == nullptr) return nullptr;
     if (column < 0 || column >= gNet.outputColumns)

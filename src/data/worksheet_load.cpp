@@ -167,7 +167,7 @@ bool TranslateColumn(int32_t type, int32_t index, const XLOPER* column) {
     return true;
 }
 
-QUAR_API(const char*) SetColumnEx(int16_t type, int16_t index, XLOPER* column, int16_t rowOffset) {
+const char* LoadWorksheetColumn(int16_t type, int16_t index, XLOPER* column, int16_t rowOffset) {
     if (rowOffset != 0) return kRowOffsetRefused;
     if (!NetworkExists()) return kNoNetworkForColumns;
     if (column == nullptr) return kNoColumnGiven;

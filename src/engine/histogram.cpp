@@ -57,7 +57,7 @@ FP* BuildWeightHistogram(int32_t bins, double lo, double hi) {
     return counts;
 }
 
-QUAR_API(const char*) WeightHistStr(int16_t bins, double lo, double hi) {
+const char* WeightHistogramText(int16_t bins, double lo, double hi) {
     if (!NetworkExists()) return kNoNetwork;
     if (bins < 1) return kBadBins;
     if (!(hi > lo)) return kBadRange;

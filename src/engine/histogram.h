@@ -9,3 +9,6 @@
 // above hi: the last) in the pinned record gNet.histogramFp, which it (re)allocates. Answers
 // the record, or nullptr when there is no network, no bin or the block cannot be allocated.
 FP* BuildWeightHistogram(int32_t bins, double lo, double hi);
+
+// The histogram as the text "{n1,n2,...}", or the refusal.
+const char* WeightHistogramText(int16_t bins, double lo, double hi);

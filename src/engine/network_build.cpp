@@ -1,8 +1,7 @@
-// InitBP, Init and CleanUp: building and releasing the one network and its blocks.
+// Building and releasing the one network and its blocks.
 #include "engine/network_build.h"
 
 #include "engine/network_state.h"
-#include "genetic/supervisor_release.h"
 #include "platform/platform.h"
 #include "quar1432.h"
 
@@ -280,10 +279,10 @@ void BindWeights(void* block) {
     }
 }
 
-QUAR_API(const char*)
-InitBP(int16_t inputColumns, int16_t outputColumns, int16_t totalRows, int16_t window,
-       int16_t patternStep, int16_t blankRows, int16_t layerCount, int16_t hidden1, int16_t hidden2,
-       int16_t hidden3, int16_t hidden4, int16_t calcMethod) {
+const char* BuildNetwork(int16_t inputColumns, int16_t outputColumns, int16_t totalRows,
+                         int16_t window, int16_t patternStep, int16_t blankRows, int16_t layerCount,
+                         int16_t hidden1, int16_t hidden2, int16_t hidden3, int16_t hidden4,
+                         int16_t calcMethod) {
     if (layerCount > kMaxLayers) return kBadSize;
     if (calcMethod < CALC_FIXED16 || calcMethod > CALC_DOUBLE) return kBadMethod;
 
@@ -317,19 +316,4 @@ InitBP(int16_t inputColumns, int16_t outputColumns, int16_t totalRows, int16_t w
         return failure;
     }
     return kOk;
-}
-
-QUAR_API(const char*)
-Init(int16_t inputColumns, int16_t outputColumns, int16_t totalRows, int16_t window,
-     int16_t patternStep, int16_t blankRows, int16_t layerCount, int16_t hidden1, int16_t hidden2,
-     int16_t hidden3, int16_t hidden4) {
-    return InitBP(inputColumns, outputColumns, totalRows, window, patternStep, blankRows,
-                  layerCount, hidden1, hidden2, hidden3, hidden4, CALC_FIXED16);
-}
-
-QUAR_API(int32_t) CleanUp(void) {
-    ReleaseNetwork();
-    ReleaseSupervisor();
-    ReleasePopulation();
-    return 1;
 }

@@ -79,14 +79,14 @@ void FillOutputsFp(int32_t column) {
     GlobalBlockUnlock(gNet.outputBlock);
 }
 
-QUAR_API(FP*) GetOutputs(int16_t column) {
+FP* OutputsColumn(int16_t column) {
     if (gNet.outputsFp == nullptr || gNet.outputsFpRecord == nullptr) return nullptr;
     if (column < 0 || column >= gNet.outputColumns) return nullptr;
     FillOutputsFp(column);
     return gNet.outputsFpRecord;
 }
 
-QUAR_API(FP*) PlotError(void) {
+FP* ErrorPlot(void) {
     plot.rows = kPlotRows;
     plot.columns = 2;
     for (double& v : plot.values)

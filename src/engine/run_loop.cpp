@@ -174,7 +174,7 @@ void SetAutomaticRate(double meanSquaredError) {
     gNet.learningRateFixed = Q15Copy(rate);
 }
 
-QUAR_API(FP*) RunNet(int32_t train, int16_t epochs) {
+FP* RunEpochs(int32_t train, int16_t epochs) {
     if (!NetworkExists()) return nullptr;
     runResult.rows = 4;
     runResult.columns = 1;

@@ -1,4 +1,5 @@
 // RandomizeWeights, GetWeights and SetWeights: the network's weights in and out.
+#include "engine/weights.h"
 #include "engine/conversions.h"
 #include "engine/network_build.h"
 #include "engine/network_state.h"
@@ -32,9 +33,9 @@ int32_t FixedWeight(double value) {
 
 } // namespace
 
-QUAR_API(int32_t) RandomizeWeights(int32_t useSeed, int16_t seed, double range) {
-    if (!NetworkExists()) return 1;
-    if (!LockWeights()) return 1;
+void RandomizeNetworkWeights(int32_t useSeed, int16_t seed, double range) {
+    if (!NetworkExists()) return;
+    if (!LockWeights()) return;
     if (useSeed != 0)
         SeedRandom(static_cast<uint32_t>(int32_t(seed)));
     else
@@ -53,10 +54,9 @@ QUAR_API(int32_t) RandomizeWeights(int32_t useSeed, int16_t seed, double range) 
         }
     }
     UnlockWeights();
-    return 1;
 }
 
-QUAR_API(FP*) GetWeights(int16_t firstRow) {
+FP* ReadWeights(int16_t firstRow) {
     if (!NetworkExists() || firstRow < 0) return nullptr;
     if (!LockWeights()) return nullptr;
 
@@ -78,7 +78,7 @@ QUAR_API(FP*) GetWeights(int16_t firstRow) {
     return gNet.weightFpRecord;
 }
 
-QUAR_API(const char*) SetWeights(FP* weights, int16_t firstRow) {
+const char* StoreWeights(FP* weights, int16_t firstRow) {
     if (!NetworkExists()) return kNoNetwork;
     if (weights == nullptr) return kNoArray;
     if (weights->columns != kWeightFpColumns || weights->rows < 1 ||

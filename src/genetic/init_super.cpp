@@ -1,5 +1,6 @@
 // InitSuper: the gene ranges of a search and a saved copy of the network currently loaded.
 #include "engine/network_state.h"
+#include "genetic/supervisor_ops.h"
 #include "genetic/supervisor_release.h"
 #include "genetic/supervisor_state.h"
 
@@ -32,10 +33,9 @@ int32_t AtLeastZero(int32_t x) {
 
 } // namespace
 
-QUAR_API(const char*)
-InitSuper(double inclusionProbability, int16_t maxLayers, int16_t maxHidden1, int16_t maxHidden2,
-          int16_t maxHidden3, int16_t maxHidden4, double minLearningRate, double maxMomentum,
-          double maxNoise) {
+const char* InitSupervisor(double inclusionProbability, int16_t maxLayers, int16_t maxHidden1,
+                           int16_t maxHidden2, int16_t maxHidden3, int16_t maxHidden4,
+                           double minLearningRate, double maxMomentum, double maxNoise) {
     if (!(inclusionProbability > 0.0 && inclusionProbability <= 1.0) || maxLayers < 2 ||
         maxLayers > 6 || maxHidden1 < 0 || maxHidden2 < 0 || maxHidden3 < 0 || maxHidden4 < 0 ||
         !InRange(minLearningRate, 0.0, 1.0) || !InRange(maxMomentum, 0.0, 1.0) ||

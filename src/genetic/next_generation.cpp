@@ -1,5 +1,6 @@
 // GenNextPop: elitism, crossover with the best schema, mutation and fresh schemas.
 #include "genetic/next_generation.h"
+#include "genetic/supervisor_ops.h"
 
 #include "genetic/population.h"
 #include "genetic/supervisor_release.h"
@@ -134,9 +135,8 @@ void MutateSchema(SchemaRecord& s, const SupervisorSettings& settings) {
     SetFreshOptions(s);
 }
 
-QUAR_API(const char*)
-GenNextPop(int16_t newSize, int16_t breedMethod, double crossoverRate, double mutationRate,
-           int16_t trainMode, double goal) {
+const char* BreedNextPopulation(int16_t newSize, int16_t breedMethod, double crossoverRate,
+                                double mutationRate, int16_t trainMode, double goal) {
     if (newSize < 1 || newSize > kMaxPopulationSize || breedMethod < 1 || breedMethod > 3 ||
         !InRange(crossoverRate, 0.0, 10.0) || !InRange(mutationRate, 0.0, 1.0) || trainMode < 1 ||
         trainMode > 4 || !(goal >= 0.0))

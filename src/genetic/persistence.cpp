@@ -1,5 +1,6 @@
 // UnloadPop, ReloadPop and GetSchema.
 #include "genetic/persistence.h"
+#include "genetic/supervisor_ops.h"
 
 #include "genetic/next_generation.h"
 #include "genetic/population.h"
@@ -146,7 +147,7 @@ void TextToMask(const unsigned char* text, uint8_t* mask) {
         mask[i] = static_cast<uint8_t>(text[2 * i + 1] % 16 + 16 * (text[2 * i + 2] % 16));
 }
 
-QUAR_API(XLOPER*) UnloadPop(void) {
+XLOPER* UnloadPopulation(void) {
     if (!PopulationExists() || !SupervisorExists())
         return StringResult(gUnloadResult, kNoPopulationUnload.bytes);
     int32_t size = gSuper.schemaCount;
@@ -236,7 +237,7 @@ QUAR_API(XLOPER*) UnloadPop(void) {
     return &gUnloadResult;
 }
 
-QUAR_API(const char*) ReloadPop(XLOPER* column) {
+const char* ReloadPopulation(XLOPER* column) {
     if (!column || column->xltype != xltypeMulti || column->val.array.rows < kColumnHeadElements ||
         column->val.array.columns != 1 || !column->val.array.lparray)
         return "Bad structure in ReloadPop";
@@ -305,7 +306,7 @@ QUAR_API(const char*) ReloadPop(XLOPER* column) {
     return "OK";
 }
 
-QUAR_API(XLOPER*) GetSchema(XLOPER* columnNames, int16_t selector) {
+XLOPER* SchemaDescription(XLOPER* columnNames, int16_t selector) {
     if (!PopulationExists() || !SupervisorExists())
         return StringResult(gSchemaResult, kNoPopulationGetSchema.bytes);
     LockedBlock<PopulationHeader> header(gSuper.header);

@@ -2,7 +2,12 @@
 #include "data/column_store.h"
 #include "engine/network_build.h"
 #include "engine/network_state.h"
+#include "engine/params.h"
+#include "engine/run_loop.h"
+#include "engine/transfer.h"
+#include "engine/weights.h"
 #include "genetic/population.h"
+#include "genetic/supervisor_ops.h"
 #include "genetic/supervisor_state.h"
 
 #include <cmath>
@@ -17,7 +22,7 @@ struct RunOutcome {
 
 // One RunNet call; a missing result reads as a run that did nothing and learned nothing.
 RunOutcome Run(int32_t train, int16_t epochs) {
-    FP* result = RunNet(train, epochs);
+    FP* result = RunEpochs(train, epochs);
     if (!result) return {1.0, 0.0};
     return {result->array[2], result->array[3]};
 }
@@ -93,13 +98,13 @@ const char* SetUpSchema(SchemaRecord& s, const SupervisorSettings& settings,
                         const PopulationHeader& header, double hours, double trainRise,
                         double testRise) {
     int32_t n = CountMaskBits(s.inputMask);
-    const char* built =
-        InitBP(static_cast<int16_t>(n), static_cast<int16_t>(settings.outputColumns),
-               static_cast<int16_t>(settings.totalRows), static_cast<int16_t>(settings.window),
-               static_cast<int16_t>(settings.patternStep), static_cast<int16_t>(settings.blankRows),
-               static_cast<int16_t>(s.layerCount), static_cast<int16_t>(s.hiddenSize[0]),
-               static_cast<int16_t>(s.hiddenSize[1]), static_cast<int16_t>(s.hiddenSize[2]),
-               static_cast<int16_t>(s.hiddenSize[3]), static_cast<int16_t>(settings.calcMethod));
+    const char* built = BuildNetwork(
+        static_cast<int16_t>(n), static_cast<int16_t>(settings.outputColumns),
+        static_cast<int16_t>(settings.totalRows), static_cast<int16_t>(settings.window),
+        static_cast<int16_t>(settings.patternStep), static_cast<int16_t>(settings.blankRows),
+        static_cast<int16_t>(s.layerCount), static_cast<int16_t>(s.hiddenSize[0]),
+        static_cast<int16_t>(s.hiddenSize[1]), static_cast<int16_t>(s.hiddenSize[2]),
+        static_cast<int16_t>(s.hiddenSize[3]), static_cast<int16_t>(settings.calcMethod));
     if (std::strcmp(built, "OK") != 0) return built;
     if (!EngineHoldsSchema(s, settings)) return "Network for the schema could not be built";
 
@@ -115,13 +120,14 @@ const char* SetUpSchema(SchemaRecord& s, const SupervisorSettings& settings,
     // The positions read back with the schema's outputs follow its blank rows.
     RebuildPositionFlags();
 
-    SetParams(header.trainTolerance, header.testTolerance, s.learningRate, s.momentum, s.noise);
-    SetEnhanced(static_cast<int16_t>(s.transferCode), s.gain, s.prune, s.threshold, s.autoRate,
-                s.margin);
+    SetTrainingParams(header.trainTolerance, header.testTolerance, s.learningRate, s.momentum,
+                      s.noise);
+    SetEnhancedOptions(static_cast<int16_t>(s.transferCode), s.gain, s.prune, s.threshold,
+                       s.autoRate, s.margin);
     int32_t seed = 0;
     if (!TruncToInt32(header.weightSeed, seed)) seed = 0;
-    RandomizeWeights(header.useSeed, static_cast<int16_t>(seed), header.weightRange);
-    SetCutoffs(hours, trainRise, testRise);
+    RandomizeNetworkWeights(header.useSeed, static_cast<int16_t>(seed), header.weightRange);
+    SetRunCutoffs(hours, trainRise, testRise);
     return nullptr;
 }
 
@@ -227,9 +233,8 @@ const char* TrainCurrentSchema(int16_t epochsPerCall, int16_t maxSchemaEpochs, d
 
 } // namespace
 
-QUAR_API(const char*)
-TrainNextSchema(int16_t epochsPerCall, int16_t maxSchemaEpochs, double hours, double trainRise,
-                double testRise) {
+const char* TrainSchemaStep(int16_t epochsPerCall, int16_t maxSchemaEpochs, double hours,
+                            double trainRise, double testRise) {
     if (epochsPerCall < 0 || !(hours >= 0.0) || !InRange(trainRise, 0.0, 1.0) ||
         !InRange(testRise, 0.0, 1.0))
         return "Bad Parameter in TrainNextSchema";
