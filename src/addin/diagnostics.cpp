@@ -1,24 +1,14 @@
-// TestXLOPER, ReturnXLOPER, TestArray and CkArray: the add-in's checks of the value records
-// that cross the boundary.
+// TestXLOPER's description of a value record.
 #include "addin/diagnostics.h"
 #include "addin/xl_records.h"
 #include "quar1432.h"
 
 #include <cstdio>
 
-namespace {
-
-constexpr size_t kDescriptionBytes = 256;
-char description[kDescriptionBytes];
-
-} // namespace
-
-const char* DescribeXloper(XLOPER* x) {
-    char* out = description;
-    const size_t n = kDescriptionBytes; // snprintf cuts a long description to 255 characters
+const char* DescribeXloper(XLOPER* x, char* out, size_t n) {
     if (x == nullptr) {
         std::snprintf(out, n, "???");
-        return description;
+        return out;
     }
     switch (x->xltype) {
     case xltypeNum:
@@ -64,5 +54,5 @@ const char* DescribeXloper(XLOPER* x) {
         std::snprintf(out, n, "???");
         break;
     }
-    return description;
+    return out;
 }

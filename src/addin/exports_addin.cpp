@@ -2,10 +2,11 @@
 // the column-name parser, the checks of the value records and the title window; and the
 // library's entry routine.
 #include "addin/diagnostics.h"
+#include "addin/library_state.h"
 #include "addin/parser.h"
+#include "addin/result_records.h"
 #include "addin/title_window.h"
 #include "engine/network_build.h"
-#include "engine/network_state.h"
 #include "genetic/supervisor_release.h"
 #include "quar1432.h"
 
@@ -14,12 +15,6 @@
 #ifdef _WIN32
 #include <windows.h>
 #endif
-
-namespace {
-
-XLOPER returnedRecord;
-
-} // namespace
 
 QUAR_API(int32_t) WEP(int32_t) {
     return 1;
@@ -37,11 +32,12 @@ QUAR_API(int32_t) CleanUp(void) {
 }
 
 QUAR_API(FP*) Parse(const char* list1, const char* list2, const char* list3, const char* list4) {
-    return ParseColumnLists(list1, list2, list3, list4);
+    ParseColumnLists(list1, list2, list3, list4, gResults.parse.values);
+    return FpResult(gResults.parse, kParsedLists, 1);
 }
 
 QUAR_API(const char*) GetParsed(void) {
-    return NextParsedName();
+    return NextParsedName(gResults.parsedName);
 }
 
 // Handles nothing itself: the dialog manager does the default handling of every message.
@@ -54,15 +50,15 @@ QUAR_API(FP*) TestArray(FP* array) {
 }
 
 QUAR_API(const char*) TestXLOPER(XLOPER* x) {
-    return DescribeXloper(x);
+    return DescribeXloper(x, gResults.description, sizeof gResults.description);
 }
 
 QUAR_API(XLOPER*) ReturnXLOPER(XLOPER* x) {
     if (x == nullptr)
-        std::memset(&returnedRecord, 0, sizeof returnedRecord);
+        std::memset(&gResults.returned, 0, sizeof gResults.returned);
     else
-        std::memcpy(&returnedRecord, x, sizeof returnedRecord);
-    return &returnedRecord;
+        std::memcpy(&gResults.returned, x, sizeof gResults.returned);
+    return &gResults.returned;
 }
 
 QUAR_API(int32_t) InitQRWTitle(void) {
@@ -75,10 +71,9 @@ QUAR_API(int32_t) InitQRWTitle(void) {
 // Unloading frees nothing: releasing the network is the add-in's call of CleanUp.
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
+        ResetLibrary();
         gModuleHandle = module;
         InitQRWTitle();
-        gNet.transferCode = 3;
-        gNet.transferGain = 1.0;
     }
     return TRUE;
 }

@@ -1,5 +1,6 @@
 // The engine's exports, in ordinal order: building the network, its weights, parameters, runs
 // and read-backs.
+#include "addin/result_records.h"
 #include "engine/histogram.h"
 #include "engine/network_build.h"
 #include "engine/outputs.h"
@@ -33,7 +34,14 @@ SetParams(double trainTolerance, double testTolerance, double learningRate, doub
 }
 
 QUAR_API(FP*) RunNet(int32_t train, int16_t epochs) {
-    return RunEpochs(train, epochs);
+    RunSummary summary;
+    if (!RunEpochs(train, epochs, &summary)) return nullptr;
+    double* values = gResults.run.values;
+    values[0] = summary.withinTolerance;
+    values[1] = summary.outsideTolerance;
+    values[2] = summary.rmsError;
+    values[3] = summary.epochsRun;
+    return FpResult(gResults.run, 4, 1);
 }
 
 QUAR_API(FP*) GetWeights(int16_t firstRow) {
@@ -45,7 +53,7 @@ QUAR_API(FP*) GetOutputs(int16_t column) {
 }
 
 QUAR_API(const char*) WeightHistStr(int16_t bins, double lo, double hi) {
-    return WeightHistogramText(bins, lo, hi);
+    return WeightHistogramText(bins, lo, hi, gResults.histogramText, sizeof gResults.histogramText);
 }
 
 QUAR_API(const char*)
@@ -55,7 +63,8 @@ SetEnhanced(int16_t code, double gain, int32_t prune, double threshold, int32_t 
 }
 
 QUAR_API(FP*) PlotError(void) {
-    return ErrorPlot();
+    ErrorPlot(gResults.plot.values);
+    return FpResult(gResults.plot, kPlotRows, 2);
 }
 
 QUAR_API(const char*) SetCutoffs(double hours, double trainRise, double testRise) {

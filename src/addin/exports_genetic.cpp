@@ -1,4 +1,5 @@
 // The genetic supervisor's exports, in ordinal order.
+#include "addin/result_records.h"
 #include "genetic/supervisor_ops.h"
 #include "quar1432.h"
 
@@ -28,7 +29,7 @@ GenNextPop(int16_t newSize, int16_t breedMethod, double crossoverRate, double mu
 }
 
 QUAR_API(XLOPER*) UnloadPop(void) {
-    return UnloadPopulation();
+    return CellsResult(gResults.population, UnloadPopulation());
 }
 
 QUAR_API(const char*) ReloadPop(XLOPER* column) {
@@ -36,5 +37,5 @@ QUAR_API(const char*) ReloadPop(XLOPER* column) {
 }
 
 QUAR_API(XLOPER*) GetSchema(XLOPER* columnNames, int16_t selector) {
-    return SchemaDescription(columnNames, selector);
+    return CellsResult(gResults.schema, SchemaDescription(columnNames, selector));
 }

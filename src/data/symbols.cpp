@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr CountedLiteral kOutOfRangeText("Value out of range");
+constexpr CountedText kOutOfRangeText("Value out of range");
 
 const char kOk[] = "OK";
 const char kInvalidColumnType[] = "Invalid column type";

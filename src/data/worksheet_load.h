@@ -10,4 +10,4 @@
 bool TranslateColumn(int32_t type, int32_t index, const XLOPER* column);
 
 // Loads a worksheet column of cells (numbers, symbols, mode words, blanks) of `type`.
-const char* LoadWorksheetColumn(int16_t type, int16_t index, XLOPER* column, int16_t rowOffset);
+const char* LoadWorksheetColumn(int16_t type, int16_t index, XLOPER* column);

@@ -15,9 +15,6 @@ const char kBadRange[] = "Histogram range is empty";
 const char kNoMemory[] = "Insufficient memory for histogram.";
 const char kTooLong[] = "Histogram does not fit 255 characters";
 
-constexpr size_t kTextBytes = 256;
-char histogramText[kTextBytes];
-
 void FreeHistogram() {
     if (gNet.histogramFp == nullptr) return;
     GlobalBlockUnlock(gNet.histogramFp);
@@ -57,7 +54,7 @@ FP* BuildWeightHistogram(int32_t bins, double lo, double hi) {
     return counts;
 }
 
-const char* WeightHistogramText(int16_t bins, double lo, double hi) {
+const char* WeightHistogramText(int16_t bins, double lo, double hi, char* text, size_t bytes) {
     if (!NetworkExists()) return kNoNetwork;
     if (bins < 1) return kBadBins;
     if (!(hi > lo)) return kBadRange;
@@ -66,16 +63,16 @@ const char* WeightHistogramText(int16_t bins, double lo, double hi) {
 
     bool fits = true;
     size_t length = 0;
-    histogramText[length++] = '{';
+    text[length++] = '{';
     for (int32_t b = 0; b < bins && fits; ++b) {
         const char* separator = b + 1 < bins ? "," : "}";
-        int written = std::snprintf(histogramText + length, kTextBytes - length, "%d%s",
+        int written = std::snprintf(text + length, bytes - length, "%d%s",
                                     static_cast<int>(counts->array[b]), separator);
-        if (written < 0 || size_t(written) >= kTextBytes - length)
+        if (written < 0 || size_t(written) >= bytes - length)
             fits = false;
         else
             length += size_t(written);
     }
     FreeHistogram();
-    return fits ? histogramText : kTooLong;
+    return fits ? text : kTooLong;
 }

@@ -9,18 +9,6 @@
 
 namespace {
 
-constexpr int32_t kPlotRows = 256;
-
-// The chart record PlotError answers: 256 rows of (training, testing).
-struct PlotRecord {
-    uint16_t rows;
-    uint16_t columns;
-    alignas(8) double values[kPlotRows * 2];
-};
-static_assert(offsetof(PlotRecord, values) == offsetof(FP, array), "FP layout");
-
-PlotRecord plot;
-
 // Entries of `bytes` each that a block holds.
 int64_t EntriesOf(BlockHandle block, size_t bytes) {
     return int64_t(GlobalBlockSize(block) / bytes);
@@ -86,22 +74,19 @@ FP* OutputsColumn(int16_t column) {
     return gNet.outputsFpRecord;
 }
 
-FP* ErrorPlot(void) {
-    plot.rows = kPlotRows;
-    plot.columns = 2;
-    for (double& v : plot.values)
-        v = 0.0;
+void ErrorPlot(double* plot) {
+    for (int32_t k = 0; k < kPlotRows * 2; ++k)
+        plot[k] = 0.0;
     const int32_t count = gNet.errorHistoryCount;
-    plot.values[0] = plot.values[1] = count;
-    plot.values[2] = plot.values[3] = gNet.errorBucketSize;
+    plot[0] = plot[1] = count;
+    plot[2] = plot[3] = gNet.errorBucketSize;
     int32_t row = 2;
     for (int32_t i = 0; i < count && i < kHistoryPoints && row < kPlotRows; ++i, ++row) {
-        plot.values[2 * row] = gNet.trainErrorHistory[i] / 32767.0;
-        plot.values[2 * row + 1] = gNet.testErrorHistory[i] / 32767.0;
+        plot[2 * row] = gNet.trainErrorHistory[i] / 32767.0;
+        plot[2 * row + 1] = gNet.testErrorHistory[i] / 32767.0;
     }
     if (gNet.errorBucketFill > 0 && row < kPlotRows) {
-        plot.values[2 * row] = (gNet.trainErrorSum / gNet.errorBucketFill) / 32767.0;
-        plot.values[2 * row + 1] = (gNet.testErrorSum / gNet.errorBucketFill) / 32767.0;
+        plot[2 * row] = (gNet.trainErrorSum / gNet.errorBucketFill) / 32767.0;
+        plot[2 * row + 1] = (gNet.testErrorSum / gNet.errorBucketFill) / 32767.0;
     }
-    return reinterpret_cast<FP*>(&plot);
 }

@@ -11,6 +11,7 @@ void FillOutputsFp(int32_t column);
 
 // Output column `column` de-scaled into outputsFp, or nullptr without a network or column.
 FP* OutputsColumn(int16_t column);
-// The error history as 256 rows of (training, testing): the point count, the bucket size,
-// then the points.
-FP* ErrorPlot();
+constexpr int32_t kPlotRows = 256;
+// Writes the error history as kPlotRows rows of (training, testing) into `plot`: the point
+// count, the bucket size, then the points, then zeros.
+void ErrorPlot(double* plot);

@@ -13,16 +13,6 @@
 
 namespace {
 
-// The record RunNet answers: within-tolerance count, outside count, RMS error, epochs run.
-struct RunResultRecord {
-    uint16_t rows;
-    uint16_t columns;
-    alignas(8) double values[4];
-};
-static_assert(offsetof(RunResultRecord, values) == offsetof(FP, array), "FP layout");
-
-RunResultRecord runResult;
-
 // Doubling stops here so that a bucket's sum of samples (each at most 32767) fits in 32 bits
 // and the bucket size in 16; longer histories keep halving at this resolution.
 constexpr int16_t kMaxBucketSize = 16384;
@@ -174,31 +164,29 @@ void SetAutomaticRate(double meanSquaredError) {
     gNet.learningRateFixed = Q15Copy(rate);
 }
 
-FP* RunEpochs(int32_t train, int16_t epochs) {
-    if (!NetworkExists()) return nullptr;
-    runResult.rows = 4;
-    runResult.columns = 1;
-    runResult.values[3] = epochs;
+bool RunEpochs(int32_t train, int16_t epochs, RunSummary* summary) {
+    if (!NetworkExists()) return false;
+    summary->epochsRun = epochs;
     LockRunBlocks();
 
     const int64_t start = CalendarSeconds();
     const int64_t deadline = start + gNet.timeBudgetSeconds;
     for (int32_t e = 0; e < epochs; ++e) {
         if (gNet.timeLimitOn != 0 && CalendarSeconds() >= deadline) {
-            runResult.values[3] = e;
+            summary->epochsRun = e;
             break;
         }
         if (RunEpoch(train)) {
-            runResult.values[3] = e + 1;
+            summary->epochsRun = e + 1;
             break;
         }
     }
     if (gNet.timeLimitOn != 0)
         gNet.timeBudgetSeconds = RemainingBudget(gNet.timeBudgetSeconds, CalendarSeconds() - start);
 
-    runResult.values[0] = gNet.withinToleranceCount;
-    runResult.values[1] = gNet.outsideToleranceCount;
-    runResult.values[2] = std::sqrt(gNet.passError);
+    summary->withinTolerance = gNet.withinToleranceCount;
+    summary->outsideTolerance = gNet.outsideToleranceCount;
+    summary->rmsError = std::sqrt(gNet.passError);
     UnlockRunBlocks();
-    return reinterpret_cast<FP*>(&runResult);
+    return true;
 }

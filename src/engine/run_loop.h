@@ -1,8 +1,6 @@
 // One pass over the patterns in the network's calculation method.
 #pragma once
 
-#include "quar1432.h"
-
 #include <cstdint>
 
 // learn != 0: a learning pass; learn == 0 and testing != 0: a testing pass; both 0: recall.
@@ -14,7 +12,14 @@ void PruneWeights();
 // The automatic learning rate for a pass that ended with this mean squared error.
 void SetAutomaticRate(double meanSquaredError);
 
-// Runs up to `epochs` epochs (training when train != 0) with the stop rules; answers the run
-// record (within-tolerance count, outside count, RMS error, epochs run) or nullptr without a
-// network.
-FP* RunEpochs(int32_t train, int16_t epochs);
+// What a run measured, in the order of RunNet's record.
+struct RunSummary {
+    double withinTolerance; // patterns within tolerance in the last pass
+    double outsideTolerance;
+    double rmsError;
+    double epochsRun;
+};
+
+// Runs up to `epochs` epochs (training when train != 0) with the stop rules and fills
+// `summary`; false (summary untouched) without a network.
+bool RunEpochs(int32_t train, int16_t epochs, RunSummary* summary);

@@ -16,15 +16,15 @@
 namespace {
 
 struct RunOutcome {
-    double rmsError;  // row 2 of the run's result
-    double epochsRun; // row 3
+    double rmsError;
+    double epochsRun;
 };
 
 // One RunNet call; a missing result reads as a run that did nothing and learned nothing.
 RunOutcome Run(int32_t train, int16_t epochs) {
-    FP* result = RunEpochs(train, epochs);
-    if (!result) return {1.0, 0.0};
-    return {result->array[2], result->array[3]};
+    RunSummary summary;
+    if (!RunEpochs(train, epochs, &summary)) return {1.0, 0.0};
+    return {summary.rmsError, summary.epochsRun};
 }
 
 // True when the engine holds a network built for schema `s` under `settings`.

@@ -1,6 +1,7 @@
 // The genetic supervisor's operations, one call of the add-in each.
 #pragma once
 
+#include "data/cell_types.h"
 #include "quar1432.h"
 
 #include <cstdint>
@@ -18,9 +19,10 @@ const char* TrainSchemaStep(int16_t epochsPerCall, int16_t maxSchemaEpochs, doub
 // Breeds the next generation.
 const char* BreedNextPopulation(int16_t newSize, int16_t breedMethod, double crossoverRate,
                                 double mutationRate, int16_t trainMode, double goal);
-// The population as one worksheet column, or a text cell with the refusal.
-XLOPER* UnloadPopulation();
+// The population as one worksheet column, or a refusal.
+CellsAnswer UnloadPopulation();
 // Replaces the population from a worksheet column made by UnloadPopulation.
 const char* ReloadPopulation(XLOPER* column);
-// A schema (0: the best) as 12 cells, its input names kept in `columnNames`.
-XLOPER* SchemaDescription(XLOPER* columnNames, int16_t selector);
+// A schema (0: the best) as kSchemaCells cells, its input names kept in `columnNames`; or a
+// refusal.
+CellsAnswer SchemaDescription(XLOPER* columnNames, int16_t selector);

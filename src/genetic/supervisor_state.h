@@ -20,6 +20,7 @@ constexpr int32_t kSchemaElements = 17;
 constexpr int32_t kColumnHeadElements = kSettingsElements + kHeaderElements;
 constexpr int32_t kMaskTextBytes = 66; // count byte, 64 letters, terminating zero
 constexpr int32_t kUntrainedEpochs = 1000000000;
+constexpr int32_t kSchemaCells = 12; // the input names, then 11 numbers
 
 enum { POP_READY = 0, SCHEMA_STARTED = 1, SCHEMA_IN_PROCESS = 2, SCHEMA_FINISHED = 3 };
 enum { BREED_OFFSPRING = 1, BREED_REPLACE_WORST = 2, BREED_FRESH = 3 };
@@ -109,6 +110,8 @@ struct GeneticSupervisor {
     BlockHandle unloadMaskTexts; // pinned
     XLOPER* unloadCells;
     unsigned char* unloadTexts;
+
+    XLOPER schemaCells[kSchemaCells]; // GetSchema's answer
 };
 
 extern GeneticSupervisor gSuper;
@@ -140,20 +143,6 @@ template <typename T> class LockedBlock {
     BlockHandle block_;
     T* data_;
 };
-
-// A byte-counted text in writable static storage, for XLOPER string results.
-template <size_t N> struct CountedMessage {
-    unsigned char bytes[N + 1];
-    constexpr CountedMessage(const char (&text)[N]) : bytes{} {
-        static_assert(N - 1 <= 255, "a counted text holds at most 255 characters");
-        bytes[0] = static_cast<unsigned char>(N - 1);
-        for (size_t i = 0; i + 1 < N; ++i)
-            bytes[i + 1] = static_cast<unsigned char>(text[i]);
-    }
-};
-
-// Makes `record` an xltypeStr pointing at `counted` and returns it.
-XLOPER* StringResult(XLOPER& record, unsigned char* counted);
 
 // Whole-number conversions of doubles that never overflow: false for NaN or a value whose
 // integral part no 32-bit integer holds.

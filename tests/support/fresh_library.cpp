@@ -1,17 +1,11 @@
 #include "support/fresh_library.h"
 
-#include "engine/network_state.h"
-#include "engine/random.h"
-#include "platform/platform.h"
+#include "addin/library_state.h"
 
 #include <cstring>
 
 void FreshLibrary() {
-    PlatformFailAllocation(0);
-    PlatformSetClock(-1);
-    CleanUp();
-    LoadNetworkDefaults();
-    SeedRandom(1);
+    ResetLibrary();
 }
 
 OwnedFp::OwnedFp(uint16_t rows, uint16_t columns, const std::vector<double>& values)
