@@ -1,7 +1,8 @@
 #include "data/column_store.h"
 
-#include "data/locked_block.h"
+#include "engine/conversions.h"
 #include "engine/network_state.h"
+#include "platform/locked_block.h"
 #include "platform/platform.h"
 
 #include <algorithm>
@@ -53,16 +54,9 @@ int64_t HeadedCapacity(BlockHandle block, int32_t columns) {
     return perColumn < 16 ? 0 : (perColumn - 16) / ValueBytes();
 }
 
-// The low 16 bits of trunc(v); NaN and infinities give 0.
-int16_t Wrap16OfTrunc(double v) {
-    if (!std::isfinite(v)) return 0;
-    double low = std::fmod(std::trunc(v), 65536.0); // exact, within (-65536, 65536)
-    return static_cast<int16_t>(static_cast<int32_t>(low));
-}
-
 // A scaled target: 32768 (and any wrapped negative) saturates at 32767.
 int16_t FixedTarget(double v) {
-    int16_t t = Wrap16OfTrunc(v);
+    int16_t t = Low16OfTrunc(v);
     return t < 0 ? int16_t(32767) : t;
 }
 
@@ -161,7 +155,7 @@ void StoreInput(int32_t index, const double* values, int32_t count, const int32_
         for (int32_t i = 0; i < count && i < rangeRows; ++i) {
             if (blank[i] != 0) continue;
             data[k++ * columns + index] =
-                Wrap16OfTrunc((values[i] - scale.lo) * top / scale.range + 0.5);
+                Low16OfTrunc((values[i] - scale.lo) * top / scale.range + 0.5);
         }
     }
 }

@@ -2,10 +2,10 @@
 #include "data/cell_types.h"
 #include "data/column_store.h"
 #include "data/counted_text.h"
-#include "data/locked_block.h"
 #include "data/symbols.h"
 #include "engine/network_state.h"
 #include "engine/random.h"
+#include "platform/locked_block.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 #include "data/symbols.h"
 
 #include "data/counted_text.h"
-#include "data/locked_block.h"
 #include "engine/network_state.h"
+#include "platform/locked_block.h"
 #include "platform/platform.h"
 
 #include <cmath>

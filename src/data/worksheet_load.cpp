@@ -2,9 +2,9 @@
 
 #include "data/cell_types.h"
 #include "data/column_store.h"
-#include "data/locked_block.h"
 #include "data/symbols.h"
 #include "engine/network_state.h"
+#include "platform/locked_block.h"
 
 #include <cstring>
 

@@ -3,7 +3,7 @@
 
 #include "engine/network_build.h"
 #include "engine/network_state.h"
-#include "platform/platform.h"
+#include "platform/locked_block.h"
 
 #include <cstdio>
 
@@ -14,13 +14,6 @@ const char kBadBins[] = "Number of bins must be at least 1";
 const char kBadRange[] = "Histogram range is empty";
 const char kNoMemory[] = "Insufficient memory for histogram.";
 const char kTooLong[] = "Histogram does not fit 255 characters";
-
-void FreeHistogram() {
-    if (gNet.histogramFp == nullptr) return;
-    GlobalBlockUnlock(gNet.histogramFp);
-    GlobalBlockFree(gNet.histogramFp);
-    gNet.histogramFp = nullptr;
-}
 
 // The bin of a weight: truncated toward zero and clamped into 0 ... bins - 1. Decided on the
 // double so that a huge quotient or a NaN weight never reaches an integer conversion.
@@ -34,9 +27,9 @@ int32_t BinOf(double w, double lo, double width, int32_t bins) {
 } // namespace
 
 FP* BuildWeightHistogram(int32_t bins, double lo, double hi) {
-    FreeHistogram();
+    FreePinnedBlock(gNet.histogramFp);
     if (!NetworkExists() || bins < 1) return nullptr;
-    gNet.histogramFp = GlobalBlockAlloc(size_t(bins) * 8 + 16);
+    gNet.histogramFp = GlobalBlockAlloc(QUAR_FP_BYTES(bins, 1));
     if (gNet.histogramFp == nullptr) return nullptr;
     FP* counts = static_cast<FP*>(GlobalBlockLock(gNet.histogramFp));
     counts->rows = static_cast<uint16_t>(bins);
@@ -73,6 +66,6 @@ const char* WeightHistogramText(int16_t bins, double lo, double hi, char* text, 
         else
             length += size_t(written);
     }
-    FreeHistogram();
+    FreePinnedBlock(gNet.histogramFp);
     return fits ? text : kTooLong;
 }

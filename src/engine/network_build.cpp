@@ -2,6 +2,7 @@
 #include "engine/network_build.h"
 
 #include "engine/network_state.h"
+#include "platform/locked_block.h"
 #include "platform/platform.h"
 #include "quar1432.h"
 
@@ -32,7 +33,7 @@ void* AllocLocal(uint64_t bytes) {
 
 // Allocates a pinned FP record of rows x columns with its head written.
 FP* AllocPinnedFp(BlockHandle* handle, uint64_t rows, uint64_t columns) {
-    *handle = AllocBlock(rows * columns * 8 + 16);
+    *handle = AllocBlock(QUAR_FP_BYTES(rows, columns));
     if (*handle == nullptr) return nullptr;
     FP* fp = static_cast<FP*>(GlobalBlockLock(*handle));
     fp->rows = static_cast<uint16_t>(rows);
@@ -40,25 +41,13 @@ FP* AllocPinnedFp(BlockHandle* handle, uint64_t rows, uint64_t columns) {
     return fp;
 }
 
-void FreeBlock(BlockHandle* handle) {
-    if (*handle == nullptr) return;
-    GlobalBlockFree(*handle);
-    *handle = nullptr;
-}
-
-void FreePinnedBlock(BlockHandle* handle) {
-    if (*handle == nullptr) return;
-    GlobalBlockUnlock(*handle);
-    FreeBlock(handle);
-}
-
 // Frees the per-column tables, then the pinned handle array itself.
 void FreeSymbolTables(BlockHandle* handle, BlockHandle** handles, int32_t* count) {
     if (*handle != nullptr && *handles != nullptr) {
         for (int32_t c = 0; c < *count; ++c)
-            FreeBlock(&(*handles)[c]);
+            FreeBlock((*handles)[c]);
     }
-    FreePinnedBlock(handle);
+    FreePinnedBlock(*handle);
     *handles = nullptr;
     *count = 0;
 }
@@ -209,22 +198,22 @@ const char* AllocateNetwork() {
 } // namespace
 
 void ReleaseNetwork() {
-    FreePinnedBlock(&gNet.weightFp);
-    FreePinnedBlock(&gNet.outputsFp);
-    FreePinnedBlock(&gNet.blankFlagsFp);
-    FreePinnedBlock(&gNet.histogramFp);
-    FreePinnedBlock(&gNet.weightsBlock);
-    FreeBlock(&gNet.inputBlock);
-    FreeBlock(&gNet.targetBlock);
-    FreeBlock(&gNet.outputBlock);
-    FreeBlock(&gNet.patternFlagsBlock);
-    FreeBlock(&gNet.blankRowFlags);
+    FreePinnedBlock(gNet.weightFp);
+    FreePinnedBlock(gNet.outputsFp);
+    FreePinnedBlock(gNet.blankFlagsFp);
+    FreePinnedBlock(gNet.histogramFp);
+    FreePinnedBlock(gNet.weightsBlock);
+    FreeBlock(gNet.inputBlock);
+    FreeBlock(gNet.targetBlock);
+    FreeBlock(gNet.outputBlock);
+    FreeBlock(gNet.patternFlagsBlock);
+    FreeBlock(gNet.blankRowFlags);
     FreeLocal(&gNet.unitDeltasFixed, &gNet.unitDeltasFixedEnd);
     FreeLocal(&gNet.unitActivationsFixed, &gNet.unitActivationsFixedEnd);
     FreeLocal(&gNet.unitDeltasDouble, &gNet.unitDeltasDoubleEnd);
     FreeLocal(&gNet.unitActivationsDouble, &gNet.unitActivationsDoubleEnd);
-    FreePinnedBlock(&gNet.columnScratchFp);
-    FreePinnedBlock(&gNet.translatedOutputs);
+    FreePinnedBlock(gNet.columnScratchFp);
+    FreePinnedBlock(gNet.translatedOutputs);
     FreeSymbolTables(&gNet.inputSymbolTables, &gNet.inputSymbolHandles,
                      &gNet.inputSymbolTableCount);
     FreeSymbolTables(&gNet.outputSymbolTables, &gNet.outputSymbolHandles,

@@ -44,7 +44,7 @@ const char* SetTrainingParams(double trainTolerance, double testTolerance, doubl
 const char* SetRunCutoffs(double hours, double trainRise, double testRise) {
     if (hours != 0.0) {
         gNet.timeLimitOn = 1;
-        gNet.timeBudgetSeconds = TruncToInt32(hours * 3600.0);
+        gNet.timeBudgetSeconds = SaturatedTrunc32(hours * 3600.0);
     } else {
         gNet.timeLimitOn = 0;
     }

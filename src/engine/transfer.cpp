@@ -177,7 +177,7 @@ const char* SetEnhancedOptions(int16_t code, double gain, int32_t prune, double 
     }
     gNet.pruneEnabled = prune;
     if (threshold > kMaxPruneThreshold) threshold = kMaxPruneThreshold;
-    gNet.pruneThreshold = TruncToInt32(threshold * kFixedWeightOne);
+    gNet.pruneThreshold = SaturatedTrunc32(threshold * kFixedWeightOne);
     if (autoRate != 0) {
         gNet.autoLearningRate = 1;
         gNet.learningRateFixed = 0;

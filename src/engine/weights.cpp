@@ -28,7 +28,7 @@ void UnlockWeights() {
 
 // A real weight in the fixed-point format; out-of-range values saturate, NaN becomes 0.
 int32_t FixedWeight(double value) {
-    return TruncToInt32(value * kFixedWeightOne);
+    return SaturatedTrunc32(value * kFixedWeightOne);
 }
 
 } // namespace

@@ -59,7 +59,7 @@ void FitHiddenSizes(SchemaRecord& s, const SupervisorSettings& settings) {
         if (s.layerCount < i + 3) s.hiddenSize[i] = 0;
     for (int32_t i = 0; i < 4; ++i)
         if (s.layerCount >= i + 3 && s.hiddenSize[i] == 0)
-            s.hiddenSize[i] = AddWrap(RandomInt(settings.maxHidden[i]), 1);
+            s.hiddenSize[i] = WrapAdd32(RandomInt(settings.maxHidden[i]), 1);
 }
 
 void CrossSchemas(SchemaRecord& child, const SchemaRecord& other, double rate,
@@ -104,13 +104,13 @@ void MutateSchema(SchemaRecord& s, const SupervisorSettings& settings) {
         } else if (s.layerCount > old) {
             for (int32_t i = 0; i < 4; ++i)
                 if (s.layerCount >= i + 3 && s.hiddenSize[i] == 0)
-                    s.hiddenSize[i] = AddWrap(RandomInt(settings.maxHidden[i]), 1);
+                    s.hiddenSize[i] = WrapAdd32(RandomInt(settings.maxHidden[i]), 1);
             changed += 1;
         }
     }
     for (int32_t i = 0; i < 4; ++i) {
         if (s.layerCount >= i + 3 && RandomInt(n) == 0) {
-            s.hiddenSize[i] = AddWrap(RandomInt(settings.maxHidden[i]), 1);
+            s.hiddenSize[i] = WrapAdd32(RandomInt(settings.maxHidden[i]), 1);
             changed += 1;
         }
     }
@@ -150,7 +150,7 @@ const char* BreedNextPopulation(int16_t newSize, int16_t breedMethod, double cro
         header->crossoverRate = crossoverRate;
         header->mutationRate = mutationRate;
         SetGenerationTraining(*header, trainMode, goal);
-        header->generation = AddWrap(header->generation, 1);
+        header->generation = WrapAdd32(header->generation, 1);
         header->currentSchema = 1;
         header->schemaState = POP_READY;
     }

@@ -33,7 +33,7 @@ class ColumnReader {
     }
     bool Integer(int32_t k, int32_t& out) const {
         double x = 0.0;
-        return Number(k, x) && TruncToInt32(x, out);
+        return Number(k, x) && CheckedTrunc32(x, out);
     }
     const unsigned char* MaskText(int32_t k) const {
         if (cells_[k].xltype != xltypeStr || !cells_[k].val.str) return nullptr;
@@ -144,15 +144,13 @@ CellsAnswer UnloadPopulation() {
     int32_t size = gSuper.schemaCount;
     int32_t rows = kColumnHeadElements + kSchemaElements * size;
 
-    if (gSuper.unloadArray) GlobalBlockUnlock(gSuper.unloadArray);
-    GlobalBlockFree(gSuper.unloadArray);
+    FreePinnedBlock(gSuper.unloadArray);
     gSuper.unloadCells = nullptr;
     gSuper.unloadArray = GlobalBlockAlloc(sizeof(XLOPER) * size_t(rows));
     if (!gSuper.unloadArray) return Refusal(kUnloadMemory10.bytes);
     gSuper.unloadCells = static_cast<XLOPER*>(GlobalBlockLock(gSuper.unloadArray));
 
-    if (gSuper.unloadMaskTexts) GlobalBlockUnlock(gSuper.unloadMaskTexts);
-    GlobalBlockFree(gSuper.unloadMaskTexts);
+    FreePinnedBlock(gSuper.unloadMaskTexts);
     gSuper.unloadTexts = nullptr;
     gSuper.unloadMaskTexts = GlobalBlockAlloc(size_t(kMaskTextBytes) * size_t(size));
     if (!gSuper.unloadMaskTexts) return Refusal(kUnloadMemory11.bytes);

@@ -63,7 +63,7 @@ void NewRandomSchema(SchemaRecord& s, const SupervisorSettings& settings) {
     for (int32_t i = 0; i < 4; ++i)
         if (s.layerCount < i + 3) s.hiddenSize[i] = 0;
     for (int32_t i = 0; i < 4; ++i)
-        if (s.layerCount >= i + 3) s.hiddenSize[i] = AddWrap(RandomInt(settings.maxHidden[i]), 1);
+        if (s.layerCount >= i + 3) s.hiddenSize[i] = WrapAdd32(RandomInt(settings.maxHidden[i]), 1);
 
     s.learningRate = RandomUniform(settings.minLearningRate, 1.0);
     s.momentum = RandomUniform(0.0, settings.maxMomentum);

@@ -125,7 +125,7 @@ const char* SetUpSchema(SchemaRecord& s, const SupervisorSettings& settings,
     SetEnhancedOptions(static_cast<int16_t>(s.transferCode), s.gain, s.prune, s.threshold,
                        s.autoRate, s.margin);
     int32_t seed = 0;
-    if (!TruncToInt32(header.weightSeed, seed)) seed = 0;
+    if (!CheckedTrunc32(header.weightSeed, seed)) seed = 0;
     RandomizeNetworkWeights(header.useSeed, static_cast<int16_t>(seed), header.weightRange);
     SetRunCutoffs(hours, trainRise, testRise);
     return nullptr;
@@ -156,7 +156,7 @@ int32_t TrainForEpochs(SchemaRecord& s, const PopulationHeader& header, int16_t 
                        int32_t maxSchemaEpochs, bool recall) {
     RunOutcome run = Run(1, epochsPerCall);
     int32_t ran = 0;
-    if (!TruncToInt32(run.epochsRun, ran)) ran = 0;
+    if (!CheckedTrunc32(run.epochsRun, ran)) ran = 0;
     s.epochs = AddEpochs(s.epochs, ran);
     int32_t state = SCHEMA_FINISHED;
     if (epochsPerCall > run.epochsRun)

@@ -4,6 +4,8 @@
 // the unload column, which stays pinned because its address is handed to the worksheet.
 #pragma once
 
+#include "engine/conversions.h"
+#include "platform/locked_block.h"
 #include "platform/platform.h"
 #include "quar1432.h"
 
@@ -123,34 +125,6 @@ inline bool PopulationExists() {
     return gSuper.header != nullptr && gSuper.schemas != nullptr && gSuper.schemaCount >= 1;
 }
 
-// A global block locked for the lifetime of this object.
-template <typename T> class LockedBlock {
-  public:
-    explicit LockedBlock(BlockHandle block)
-        : block_(block), data_(static_cast<T*>(block ? GlobalBlockLock(block) : nullptr)) {}
-    ~LockedBlock() {
-        if (block_) GlobalBlockUnlock(block_);
-    }
-    LockedBlock(const LockedBlock&) = delete;
-    LockedBlock& operator=(const LockedBlock&) = delete;
-
-    T* get() const { return data_; }
-    T* operator->() const { return data_; }
-    T& operator*() const { return *data_; }
-    T& operator[](size_t k) const { return data_[k]; }
-
-  private:
-    BlockHandle block_;
-    T* data_;
-};
-
-// Whole-number conversions of doubles that never overflow: false for NaN or a value whose
-// integral part no 32-bit integer holds.
-bool TruncToInt32(double x, int32_t& out);
-// 32-bit sums that wrap as the machine's registers do.
-inline int32_t AddWrap(int32_t a, int32_t b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
 // Epoch counts stop at the largest 32-bit value instead of wrapping.
 int32_t AddEpochs(int32_t total, int32_t more);
 
