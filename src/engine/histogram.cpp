@@ -1,6 +1,7 @@
 // WeightHistStr: the weight distribution as the text of an array constant, "{0,3,12,40,12}".
 #include "engine/histogram.h"
 
+#include "engine/method_arrays.h"
 #include "engine/network_build.h"
 #include "engine/network_state.h"
 #include "platform/locked_block.h"
@@ -38,11 +39,11 @@ FP* BuildWeightHistogram(int32_t bins, double lo, double hi) {
     const double width = (hi - lo) / bins;
     void* block = GlobalBlockLock(gNet.weightsBlock);
     BindWeights(block);
-    const bool fixed = gNet.calcMethod == CALC_FIXED16;
-    for (int32_t i = 0; i < gNet.weightCount; ++i) {
-        double w = fixed ? gNet.weightsFixed[i] / kFixedWeightOne : gNet.weightsDouble[i];
-        counts->array[BinOf(w, lo, width, bins)] += 1.0;
-    }
+    ForNetworkMethod([&](auto m) {
+        using M = decltype(m);
+        for (int32_t i = 0; i < gNet.weightCount; ++i)
+            counts->array[BinOf(M::RealWeight(M::weights()[i]), lo, width, bins)] += 1.0;
+    });
     GlobalBlockUnlock(gNet.weightsBlock);
     return counts;
 }

@@ -1,6 +1,8 @@
 // Building and releasing the one network and its blocks.
 #include "engine/network_build.h"
 
+#include "engine/data_block.h"
+#include "engine/method_arrays.h"
 #include "engine/network_state.h"
 #include "platform/locked_block.h"
 #include "platform/platform.h"
@@ -52,10 +54,55 @@ void FreeSymbolTables(BlockHandle* handle, BlockHandle** handles, int32_t* count
     *count = 0;
 }
 
-template <typename T> void FreeLocal(T** start, T** end) {
-    if (*start != nullptr) LocalBlockFree(*start);
-    *start = nullptr;
-    *end = nullptr;
+template <typename T> void FreeLocal(T*& start, T*& end) {
+    if (start != nullptr) LocalBlockFree(start);
+    start = nullptr;
+    end = nullptr;
+}
+
+// The method's per-unit arrays: a delta per unit of the layers after the first, an activation
+// per unit and a bias slot (holding 1.0) after each layer. Answers nullptr or the message of
+// the allocation that failed.
+template <typename M>
+const char* AllocateUnitArrays(M, const char* deltasFailed, const char* activationsFailed) {
+    using Value = typename M::Value;
+    uint64_t deltaUnits = 0;
+    for (int32_t i = 1; i < gNet.layerCount; ++i)
+        deltaUnits += uint64_t(gNet.layerSize[i]);
+    uint64_t activationSlots = 0;
+    for (int32_t i = 0; i < gNet.layerCount; ++i)
+        activationSlots += uint64_t(gNet.layerSize[i]) + 1;
+
+    M::unitDeltas() = static_cast<Value*>(AllocLocal(deltaUnits * sizeof(Value)));
+    if (M::unitDeltas() == nullptr) return deltasFailed;
+    M::unitDeltasEnd() = M::unitDeltas() + deltaUnits;
+    M::unitActivations() = static_cast<Value*>(AllocLocal(activationSlots * sizeof(Value)));
+    if (M::unitActivations() == nullptr) return activationsFailed;
+    M::unitActivationsEnd() = M::unitActivations() + activationSlots;
+
+    size_t slot = 0;
+    for (int32_t i = 0; i < gNet.layerCount; ++i) {
+        slot += size_t(gNet.layerSize[i]);
+        M::unitActivations()[slot] = M::kBiasActivation;
+        slot += 1;
+    }
+    return nullptr;
+}
+
+template <typename M> void FreeUnitArrays(M) {
+    FreeLocal(M::unitDeltas(), M::unitDeltasEnd());
+    FreeLocal(M::unitActivations(), M::unitActivationsEnd());
+}
+
+template <typename M> void BindMethodWeights(M, unsigned char* bytes) {
+    M::weights() = reinterpret_cast<typename M::Weight*>(bytes);
+    M::lastChanges() = reinterpret_cast<typename M::Change*>(bytes + sizeof(typename M::Weight) *
+                                                                         size_t(gNet.weightCount));
+}
+
+template <typename M> void UnbindWeights(M) {
+    M::weights() = nullptr;
+    M::lastChanges() = nullptr;
 }
 
 struct Dimensions {
@@ -123,14 +170,14 @@ const char* AllocateNetwork() {
 
     gNet.weightFpRecord = AllocPinnedFp(&gNet.weightFp, uint64_t(gNet.weightFpRows), 8);
     if (gNet.weightFpRecord == nullptr) return "Insufficient memory (1).";
-    gNet.weightsBlock = AllocBlock(fixed ? weights * 6 : weights * 16);
+    gNet.weightsBlock = AllocBlock(
+        weights * ForNetworkMethod([](auto m) { return decltype(m)::kWeightBlockBytes; }));
     if (gNet.weightsBlock == nullptr) return "Insufficient memory (2).";
-    gNet.inputBlock = AllocBlock(fixed ? (rows * 2 + 16) * inputs : (rows + 2) * inputs * 8);
+    gNet.inputBlock = AllocBlock(DataBlockBytes(gNet.calcMethod, gNet.inputColumns, rows));
     if (gNet.inputBlock == nullptr) return "Insufficient memory (3).";
-    gNet.targetBlock =
-        AllocBlock(fixed ? (patterns * 2 + 16) * outputs : (patterns + 2) * outputs * 8);
+    gNet.targetBlock = AllocBlock(DataBlockBytes(gNet.calcMethod, gNet.outputColumns, patterns));
     if (gNet.targetBlock == nullptr) return "Insufficient memory (4).";
-    gNet.outputBlock = AllocBlock(patterns * outputs * (fixed ? 2 : 8));
+    gNet.outputBlock = AllocBlock(patterns * outputs * ValueBytesOf(gNet.calcMethod));
     if (gNet.outputBlock == nullptr) return "Insufficient memory (5).";
     gNet.patternFlagsBlock = AllocBlock(patterns * 4);
     if (gNet.patternFlagsBlock == nullptr) return "Insufficient memory (6).";
@@ -142,39 +189,12 @@ const char* AllocateNetwork() {
     gNet.blankFlagsFpRecord = AllocPinnedFp(&gNet.blankFlagsFp, positions, 1);
     if (gNet.blankFlagsFpRecord == nullptr) return "Insufficient memory (9).";
 
-    uint64_t deltaUnits = 0;
-    for (int32_t i = 1; i < gNet.layerCount; ++i)
-        deltaUnits += uint64_t(gNet.layerSize[i]);
-    uint64_t activationSlots = 0;
-    for (int32_t i = 0; i < gNet.layerCount; ++i)
-        activationSlots += uint64_t(gNet.layerSize[i]) + 1;
-
-    if (fixed) {
-        gNet.unitDeltasFixed = static_cast<int16_t*>(AllocLocal(deltaUnits * 2));
-        if (gNet.unitDeltasFixed == nullptr) return "Insufficient memory (10A).";
-        gNet.unitDeltasFixedEnd = gNet.unitDeltasFixed + deltaUnits;
-        gNet.unitActivationsFixed = static_cast<int16_t*>(AllocLocal(activationSlots * 2));
-        if (gNet.unitActivationsFixed == nullptr) return "Insufficient memory (11A).";
-        gNet.unitActivationsFixedEnd = gNet.unitActivationsFixed + activationSlots;
-    } else {
-        gNet.unitDeltasDouble = static_cast<double*>(AllocLocal(deltaUnits * 8));
-        if (gNet.unitDeltasDouble == nullptr) return "Insufficient memory (10B).";
-        gNet.unitDeltasDoubleEnd = gNet.unitDeltasDouble + deltaUnits;
-        gNet.unitActivationsDouble = static_cast<double*>(AllocLocal(activationSlots * 8));
-        if (gNet.unitActivationsDouble == nullptr) return "Insufficient memory (11B).";
-        gNet.unitActivationsDoubleEnd = gNet.unitActivationsDouble + activationSlots;
-    }
-
-    // The bias slot after each layer's activations holds 1.0.
-    size_t slot = 0;
-    for (int32_t i = 0; i < gNet.layerCount; ++i) {
-        slot += size_t(gNet.layerSize[i]);
-        if (fixed)
-            gNet.unitActivationsFixed[slot] = 32767;
-        else
-            gNet.unitActivationsDouble[slot] = 1.0;
-        slot += 1;
-    }
+    const char* unitsFailed = fixed
+                                  ? AllocateUnitArrays(FixedArrays{}, "Insufficient memory (10A).",
+                                                       "Insufficient memory (11A).")
+                                  : AllocateUnitArrays(DoubleArrays{}, "Insufficient memory (10B).",
+                                                       "Insufficient memory (11B).");
+    if (unitsFailed != nullptr) return unitsFailed;
 
     ResetRunHistory();
 
@@ -208,10 +228,8 @@ void ReleaseNetwork() {
     FreeBlock(gNet.outputBlock);
     FreeBlock(gNet.patternFlagsBlock);
     FreeBlock(gNet.blankRowFlags);
-    FreeLocal(&gNet.unitDeltasFixed, &gNet.unitDeltasFixedEnd);
-    FreeLocal(&gNet.unitActivationsFixed, &gNet.unitActivationsFixedEnd);
-    FreeLocal(&gNet.unitDeltasDouble, &gNet.unitDeltasDoubleEnd);
-    FreeLocal(&gNet.unitActivationsDouble, &gNet.unitActivationsDoubleEnd);
+    FreeUnitArrays(FixedArrays{});
+    FreeUnitArrays(DoubleArrays{});
     FreePinnedBlock(gNet.columnScratchFp);
     FreePinnedBlock(gNet.translatedOutputs);
     FreeSymbolTables(&gNet.inputSymbolTables, &gNet.inputSymbolHandles,
@@ -225,10 +243,8 @@ void ReleaseNetwork() {
     gNet.blankFlagsFpRecord = nullptr;
     gNet.columnScratchRecord = nullptr;
     gNet.translatedOutputCells = nullptr;
-    gNet.weightsFixed = nullptr;
-    gNet.lastChangesFixed = nullptr;
-    gNet.weightsDouble = nullptr;
-    gNet.lastChangesDouble = nullptr;
+    UnbindWeights(FixedArrays{});
+    UnbindWeights(DoubleArrays{});
     gNet.inputDataFixed = nullptr;
     gNet.targetDataFixed = nullptr;
     gNet.outputDataFixed = nullptr;
@@ -254,17 +270,12 @@ void ResetRunHistory() {
 
 void BindWeights(void* block) {
     auto* bytes = static_cast<unsigned char*>(block);
-    const size_t count = size_t(gNet.weightCount);
     if (gNet.calcMethod == CALC_FIXED16) {
-        gNet.weightsFixed = reinterpret_cast<int32_t*>(bytes);
-        gNet.lastChangesFixed = reinterpret_cast<int16_t*>(bytes + 4 * count);
-        gNet.weightsDouble = nullptr;
-        gNet.lastChangesDouble = nullptr;
+        BindMethodWeights(FixedArrays{}, bytes);
+        UnbindWeights(DoubleArrays{});
     } else {
-        gNet.weightsDouble = reinterpret_cast<double*>(bytes);
-        gNet.lastChangesDouble = reinterpret_cast<double*>(bytes + 8 * count);
-        gNet.weightsFixed = nullptr;
-        gNet.lastChangesFixed = nullptr;
+        BindMethodWeights(DoubleArrays{}, bytes);
+        UnbindWeights(FixedArrays{});
     }
 }
 

@@ -2,19 +2,12 @@
 // history as a two-series chart record.
 #include "engine/outputs.h"
 
+#include "engine/data_block.h"
+#include "engine/method_arrays.h"
 #include "engine/network_state.h"
-#include "platform/platform.h"
+#include "platform/locked_block.h"
 
 #include <cstddef>
-
-namespace {
-
-// Entries of `bytes` each that a block holds.
-int64_t EntriesOf(BlockHandle block, size_t bytes) {
-    return int64_t(GlobalBlockSize(block) / bytes);
-}
-
-} // namespace
 
 // Every read stays inside the blocks as allocated: the walk stops at the rows of outputsFp and
 // of the range, and the cursor at the patterns stored; rows the walk leaves are cleared.
@@ -27,15 +20,15 @@ void FillOutputsFp(int32_t column) {
             out->array[k] = 0.0;
         return;
     }
-    const int32_t* blank = static_cast<const int32_t*>(GlobalBlockLock(gNet.blankRowFlags));
-    const double* head = static_cast<const double*>(GlobalBlockLock(gNet.targetBlock));
-    const void* outputs = GlobalBlockLock(gNet.outputBlock);
+    LockedBlock<const int32_t> blank(gNet.blankRowFlags);
+    LockedBlock<> targets(gNet.targetBlock);
+    LockedBlock<> outputs(gNet.outputBlock);
 
-    const bool fixed = gNet.calcMethod == CALC_FIXED16;
-    const double lo = head[column];
-    const double span = head[gNet.outputColumns + column] - lo;
+    const DataBlockView head{targets.get(), gNet.outputColumns};
+    const double lo = head.ColumnMin(column);
+    const double span = head.ColumnMax(column) - lo;
     const int64_t rowCount = EntriesOf(gNet.blankRowFlags, sizeof(int32_t));
-    const int64_t stored = EntriesOf(gNet.outputBlock, fixed ? 2 : 8);
+    const int64_t stored = EntriesOf(gNet.outputBlock, ValueBytesOf(gNet.calcMethod));
     const int64_t patterns =
         gNet.patterns < stored / gNet.outputColumns ? gNet.patterns : stored / gNet.outputColumns;
     int64_t positions = int64_t(gNet.patterns) + gNet.blankPatternRows;
@@ -50,10 +43,10 @@ void FillOutputsFp(int32_t column) {
         if (blank[row] == 0) {
             if (pattern < patterns) {
                 const int64_t at = pattern * gNet.outputColumns + column;
-                if (fixed)
-                    value = (static_cast<const int16_t*>(outputs)[at] / 32768.0) * span + lo;
-                else
-                    value = static_cast<const double*>(outputs)[at] * span + lo;
+                value = ForNetworkMethod([&](auto m) {
+                    using M = decltype(m);
+                    return M::UnitOutput(outputs.As<typename M::Value>()[at]) * span + lo;
+                });
             }
             pattern += 1;
         }
@@ -61,10 +54,6 @@ void FillOutputsFp(int32_t column) {
     }
     for (; k < out->rows; ++k)
         out->array[k] = 0.0;
-
-    GlobalBlockUnlock(gNet.blankRowFlags);
-    GlobalBlockUnlock(gNet.targetBlock);
-    GlobalBlockUnlock(gNet.outputBlock);
 }
 
 FP* OutputsColumn(int16_t column) {

@@ -2,6 +2,7 @@
 // optional testing pass, pruning, the automatic learning rate and the error history.
 #include "engine/run_loop.h"
 
+#include "engine/data_block.h"
 #include "engine/network_build.h"
 #include "engine/network_state.h"
 #include "engine/params.h"
@@ -23,8 +24,8 @@ void LockRunBlocks() {
     unsigned char* targets = static_cast<unsigned char*>(GlobalBlockLock(gNet.targetBlock));
     void* outputs = GlobalBlockLock(gNet.outputBlock);
     // Both data blocks start with a head of min and max doubles per column.
-    inputs += size_t(gNet.inputColumns) * 16;
-    targets += size_t(gNet.outputColumns) * 16;
+    inputs += DataHeadBytes(gNet.inputColumns);
+    targets += DataHeadBytes(gNet.outputColumns);
     if (gNet.calcMethod == CALC_FIXED16) {
         gNet.inputDataFixed = reinterpret_cast<int16_t*>(inputs);
         gNet.targetDataFixed = reinterpret_cast<int16_t*>(targets);

@@ -1,4 +1,5 @@
 // InitSuper: the gene ranges of a search and a saved copy of the network currently loaded.
+#include "engine/data_block.h"
 #include "engine/network_state.h"
 #include "genetic/supervisor_ops.h"
 #include "genetic/supervisor_release.h"
@@ -7,13 +8,6 @@
 #include <cstring>
 
 namespace {
-
-// Bytes of a column block (inputBlock or targetBlock layout) of `columns` columns and `rows`
-// rows in the calculation method: the min/max head, then the packed values.
-size_t ColumnBlockBytes(int32_t calcMethod, int32_t columns, int32_t rows) {
-    size_t valueBytes = calcMethod == CALC_DOUBLE ? 8 : 2;
-    return size_t(columns) * 16 + size_t(columns) * size_t(rows) * valueBytes;
-}
 
 // Allocates a block of `bytes` and fills it from the engine's block `source`, copying no more
 // than the engine's block holds (the rest stays zero).
@@ -64,13 +58,15 @@ const char* InitSupervisor(double inclusionProbability, int16_t maxLayers, int16
         return "Insufficient memory in Genetic Supervisor (1).";
     }
     gSuper.savedInputBlock =
-        SaveCopy(gNet.inputBlock, ColumnBlockBytes(g.calcMethod, g.inputColumns, g.dataRows));
+        SaveCopy(gNet.inputBlock,
+                 size_t(DataBlockBytes(g.calcMethod, g.inputColumns, uint64_t(g.dataRows))));
     if (!gSuper.savedInputBlock) {
         ReleaseSupervisor();
         return "Insufficient memory in Genetic Supervisor (2).";
     }
     gSuper.savedTargetBlock =
-        SaveCopy(gNet.targetBlock, ColumnBlockBytes(g.calcMethod, g.outputColumns, g.patterns));
+        SaveCopy(gNet.targetBlock,
+                 size_t(DataBlockBytes(g.calcMethod, g.outputColumns, uint64_t(g.patterns))));
     if (!gSuper.savedTargetBlock) {
         ReleaseSupervisor();
         return "Insufficient memory in Genetic Supervisor (3).";

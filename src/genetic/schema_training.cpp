@@ -1,5 +1,6 @@
 // TrainNextSchema: builds, trains and scores the population's schemas one call at a time.
 #include "data/column_store.h"
+#include "engine/data_block.h"
 #include "engine/network_build.h"
 #include "engine/network_state.h"
 #include "engine/params.h"
@@ -48,32 +49,27 @@ bool SettingsMatchSavedNetwork(const SupervisorSettings& s) {
            s.blankPatternRows == g.blankPatternRows && s.calcMethod == g.calcMethod;
 }
 
-size_t BlockCapacity(BlockHandle block, size_t headBytes, size_t entryBytes) {
-    size_t bytes = block ? GlobalBlockSize(block) : 0;
-    return bytes < headBytes ? 0 : (bytes - headBytes) / entryBytes;
-}
-
 // Copies the switched-on candidate columns of the saved inputs into the engine's inputBlock.
 void CopyInputs(const SchemaRecord& s, int32_t n) {
     const SavedGeometry& g = gSuper.saved;
-    size_t valueBytes = g.calcMethod == CALC_DOUBLE ? 8 : 2;
+    const size_t valueBytes = size_t(ValueBytesOf(g.calcMethod));
     size_t rows = size_t(g.dataRows);
     if (n > 0) {
-        size_t engineRows = BlockCapacity(gNet.inputBlock, size_t(n) * 16, size_t(n) * valueBytes);
+        size_t engineRows = size_t(DataRowsHeld(gNet.inputBlock, g.calcMethod, n));
         if (engineRows < rows) rows = engineRows;
     }
-    LockedBlock<unsigned char> from(gSuper.savedInputBlock);
-    LockedBlock<unsigned char> to(gNet.inputBlock);
-    const double* fromHead = reinterpret_cast<const double*>(from.get());
-    double* toHead = reinterpret_cast<double*>(to.get());
-    unsigned char* fromValues = from.get() + size_t(g.inputColumns) * 16;
-    unsigned char* toValues = to.get() + size_t(n) * 16;
+    LockedBlock<> from(gSuper.savedInputBlock);
+    LockedBlock<> to(gNet.inputBlock);
+    const DataBlockView fromView{from.get(), g.inputColumns};
+    const DataBlockView toView{to.get(), n};
+    const unsigned char* fromValues = fromView.Values<unsigned char>();
+    unsigned char* toValues = toView.Values<unsigned char>();
 
     int32_t d = 0;
     for (int32_t c = 0; c < g.inputColumns && d < n; ++c) {
         if (!MaskBit(s.inputMask, c)) continue;
-        toHead[d] = fromHead[c];
-        toHead[n + d] = fromHead[g.inputColumns + c];
+        toView.ColumnMin(d) = fromView.ColumnMin(c);
+        toView.ColumnMax(d) = fromView.ColumnMax(c);
         for (size_t r = 0; r < rows; ++r)
             std::memcpy(toValues + (r * size_t(n) + size_t(d)) * valueBytes,
                         fromValues + (r * size_t(g.inputColumns) + size_t(c)) * valueBytes,
@@ -109,11 +105,9 @@ const char* SetUpSchema(SchemaRecord& s, const SupervisorSettings& settings,
     if (!EngineHoldsSchema(s, settings)) return "Network for the schema could not be built";
 
     const SavedGeometry& g = gSuper.saved;
-    size_t valueBytes = g.calcMethod == CALC_DOUBLE ? 8 : 2;
     CopyInputs(s, n);
     CopyBytes(gSuper.savedTargetBlock, gNet.targetBlock,
-              size_t(g.outputColumns) * 16 +
-                  size_t(g.outputColumns) * size_t(g.patterns) * valueBytes);
+              size_t(DataBlockBytes(g.calcMethod, g.outputColumns, uint64_t(g.patterns))));
     CopyBytes(gSuper.savedPatternFlags, gNet.patternFlagsBlock, size_t(g.patterns) * 4);
     gNet.dataModeActive = gSuper.savedDataModeActive;
     CopyBytes(gSuper.savedBlankRowFlags, gNet.blankRowFlags, size_t(g.totalRows) * 4);
