@@ -173,8 +173,8 @@ const char* LoadWorksheetColumn(int16_t type, int16_t index, XLOPER* column) {
     if (type == COLUMN_MODE_FLAG) {
         ReleaseSpecialRows();
         if (index < 0) {
-            static FP clearing = {1, 1, {0.0}};
-            return LoadColumn(COLUMN_MODE_FLAG, -1, &clearing, 1);
+            static const FP kClearing = {1, 1, {0.0}};
+            return LoadColumn(COLUMN_MODE_FLAG, -1, &kClearing, 1);
         }
     }
     if (!IsSingleColumn(column)) return kNotSingleColumn;
