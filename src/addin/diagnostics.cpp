@@ -1,6 +1,5 @@
 // TestXLOPER's description of a value record.
 #include "addin/diagnostics.h"
-#include "addin/xl_records.h"
 #include "quar1432.h"
 
 #include <cstdio>

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "addin/parser.h"
+#include "addin/xl_records.h"
 #include "data/cell_types.h"
 #include "engine/outputs.h"
 #include "quar1432.h"
