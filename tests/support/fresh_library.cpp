@@ -9,7 +9,7 @@ void FreshLibrary() {
 }
 
 OwnedFp::OwnedFp(uint16_t rows, uint16_t columns, const std::vector<double>& values)
-    : storage_(new double[size_t(rows) * columns + 2]()) {
+    : storage_(new double[QUAR_FP_BYTES(rows, columns) / sizeof(double)]()) {
     FP* fp = get();
     fp->rows = rows;
     fp->columns = columns;

@@ -168,7 +168,7 @@ bool ReadWeights(int weightCount, std::vector<double>* weights, std::string* err
 bool WriteWeights(const std::vector<double>& weights, std::string* error) {
     const int count = static_cast<int>(weights.size());
     int pageRows = std::min((count + 7) / 8, kPageRows);
-    std::vector<double> storage(static_cast<size_t>(pageRows) * 8 + 2);
+    std::vector<double> storage(QUAR_FP_BYTES(pageRows, 8) / sizeof(double));
     FP* page = reinterpret_cast<FP*>(storage.data());
     for (int first = 0; first * 8 < count; first += kPageRows) {
         page->rows = static_cast<uint16_t>(pageRows);
