@@ -1,12 +1,12 @@
 #include "workbook_read.h"
 
+#include "workbook_sheet.h"
+
 #include <pugixml.hpp>
 #include <zip.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
-#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -15,9 +15,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int kSheetMaxColumns = 16384; // XFD, the last column a workbook can have
-constexpr int kSheetMaxRows = 1048576;
 
 // ---- The zip package ---------------------------------------------------------------------
 
@@ -78,9 +75,10 @@ bool HasPart(const Package& package, const std::string& name) {
     return zip_name_locate(package.zip.get(), name.c_str(), ZIP_FL_NOCASE) >= 0;
 }
 
-// Unpacks one part, never past the package's budget whatever its header claims.
-bool ReadPart(Package& package, const std::string& name, std::string* out, std::string* error) {
-    out->clear();
+// Unpacks one part piece by piece into `sink`, never past the package's budget whatever its
+// header claims.
+template <typename Sink>
+bool StreamPart(Package& package, const std::string& name, Sink sink, std::string* error) {
     zip_int64_t index = zip_name_locate(package.zip.get(), name.c_str(), ZIP_FL_NOCASE);
     if (index < 0) {
         *error = "the workbook is damaged (" + name + " is missing)";
@@ -99,34 +97,38 @@ bool ReadPart(Package& package, const std::string& name, std::string* out, std::
         *error = ZipProblem(zip_get_error(package.zip.get()));
         return false;
     }
-    char chunk[1 << 16];
+    std::vector<char> chunk(1 << 16);
     for (;;) {
-        zip_int64_t n = zip_fread(file.get(), chunk, sizeof chunk);
+        zip_int64_t n = zip_fread(file.get(), chunk.data(), chunk.size());
         if (n < 0) {
             *error = ZipProblem(zip_file_get_error(file.get()));
             return false;
         }
-        if (n == 0) break;
         if (static_cast<size_t>(n) > package.budget) {
             *error = tooLarge;
             return false;
         }
         package.budget -= static_cast<size_t>(n);
-        out->append(chunk, static_cast<size_t>(n));
+        if (!sink(chunk.data(), static_cast<size_t>(n), n == 0, error)) return false;
+        if (n == 0) return true;
     }
-    return true;
+}
+
+bool ReadPart(Package& package, const std::string& name, std::string* out, std::string* error) {
+    out->clear();
+    return StreamPart(
+        package, name,
+        [out](const char* data, size_t size, bool, std::string*) {
+            out->append(data, size);
+            return true;
+        },
+        error);
 }
 
 // ---- XML parts ---------------------------------------------------------------------------
 
-// Element and attribute names without their namespace prefix: writers choose prefixes freely.
-const char* LocalName(const char* name) {
-    const char* colon = std::strrchr(name, ':');
-    return colon ? colon + 1 : name;
-}
-
 bool Named(const pugi::xml_node& node, const char* local) {
-    return node.type() == pugi::node_element && std::strcmp(LocalName(node.name()), local) == 0;
+    return node.type() == pugi::node_element && std::strcmp(XmlLocalName(node.name()), local) == 0;
 }
 
 pugi::xml_node Child(const pugi::xml_node& parent, const char* local) {
@@ -137,19 +139,23 @@ pugi::xml_node Child(const pugi::xml_node& parent, const char* local) {
 
 const char* Attribute(const pugi::xml_node& node, const char* local) {
     for (pugi::xml_attribute a : node.attributes())
-        if (std::strcmp(LocalName(a.name()), local) == 0) return a.value();
+        if (std::strcmp(XmlLocalName(a.name()), local) == 0) return a.value();
     return nullptr;
 }
 
 // Parses a part in place: `text` must outlive `doc`. The parsed tree takes more memory than the
 // text (a node or an attribute for every few bytes at worst), so its size is bounded from the
-// count of '<' and '=' before it is built.
+// count of start tags and '=' before it is built.
 bool ParsePart(Package& package, const std::string& name, std::string* text,
                pugi::xml_document* doc, std::string* error) {
     constexpr size_t kNodeBytes = 64, kAttributeBytes = 40;
     if (!ReadPart(package, name, text, error)) return false;
-    const size_t tree = kNodeBytes * std::count(text->begin(), text->end(), '<') +
-                        kAttributeBytes * std::count(text->begin(), text->end(), '=');
+    size_t tree = 0;
+    for (size_t k = 0; k + 1 < text->size(); ++k)
+        if ((*text)[k] == '<')
+            tree += (*text)[k + 1] == '/' ? 0 : kNodeBytes; // an end tag is no new node
+        else if ((*text)[k] == '=')
+            tree += kAttributeBytes;
     if (tree > package.maxTreeBytes) {
         *error = name + " holds too many elements to read (about " + std::to_string(tree >> 20) +
                  " MB once parsed)";
@@ -230,49 +236,14 @@ bool ReadRelationships(Package& package, const std::string& part,
 
 // ---- Texts -------------------------------------------------------------------------------
 
-void AppendUtf8(unsigned code, std::string* out) {
-    if (code < 0x80) {
-        *out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        *out += static_cast<char>(0xC0 | (code >> 6));
-        *out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        *out += static_cast<char>(0xE0 | (code >> 12));
-        *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        *out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
-// Workbook texts write characters XML cannot hold as _xHHHH_ (a line feed as _x000A_, an
-// underscore before such a pattern as _x005F_).
-std::string Unescaped(const char* text) {
-    std::string out;
-    for (const char* p = text; *p;) {
-        if (p[0] == '_' && p[1] == 'x' && std::isxdigit(static_cast<unsigned char>(p[2])) &&
-            std::isxdigit(static_cast<unsigned char>(p[3])) &&
-            std::isxdigit(static_cast<unsigned char>(p[4])) &&
-            std::isxdigit(static_cast<unsigned char>(p[5])) && p[6] == '_') {
-            unsigned code =
-                static_cast<unsigned>(std::strtoul(std::string(p + 2, 4).c_str(), nullptr, 16));
-            if (code < 0xD800 || code > 0xDFFF) {
-                AppendUtf8(code, &out);
-                p += 7;
-                continue;
-            }
-        }
-        out += *p++;
-    }
-    return out;
-}
-
 // The text of a string item: its own <t>, or its runs' <t> joined (phonetic runs left out).
 std::string ItemText(const pugi::xml_node& item) {
     std::string text;
     for (pugi::xml_node n : item.children()) {
         if (Named(n, "t"))
-            text += Unescaped(n.text().get());
+            text += UnescapedText(n.text().get());
         else if (Named(n, "r"))
-            text += Unescaped(Child(n, "t").text().get());
+            text += UnescapedText(Child(n, "t").text().get());
     }
     return text;
 }
@@ -284,176 +255,6 @@ bool ReadSharedStrings(Package& package, const std::string& part, std::vector<st
     if (!ParsePart(package, part, &text, &doc, error)) return false;
     for (pugi::xml_node si : Child(doc, "sst").children())
         if (Named(si, "si")) out->push_back(ItemText(si));
-    return true;
-}
-
-// ---- The sheet ---------------------------------------------------------------------------
-
-std::string Trimmed(const char* text) {
-    std::string s(text);
-    size_t a = s.find_first_not_of(" \t\r\n");
-    if (a == std::string::npos) return "";
-    return s.substr(a, s.find_last_not_of(" \t\r\n") - a + 1);
-}
-
-std::string CellName(int column, int row) {
-    return ColumnLetters(column) + std::to_string(row);
-}
-
-// "B12" -> column 1, row 12; false for anything else or past the last cell a sheet can have.
-bool ParseReference(const char* ref, int* column, int* row) {
-    const char* p = ref;
-    int c = 0, r = 0, letters = 0, digits = 0;
-    for (; std::isalpha(static_cast<unsigned char>(*p)) && letters < 4; ++p, ++letters)
-        c = c * 26 + (std::toupper(static_cast<unsigned char>(*p)) - 'A' + 1);
-    for (; std::isdigit(static_cast<unsigned char>(*p)) && digits < 8; ++p, ++digits)
-        r = r * 10 + (*p - '0');
-    if (*p || letters == 0 || digits == 0 || c > kSheetMaxColumns || r < 1 || r > kSheetMaxRows)
-        return false;
-    *column = c - 1;
-    *row = r;
-    return true;
-}
-
-bool ParseRowNumber(const char* text, int* row) {
-    int c = 0;
-    std::string ref = std::string("A") + text;
-    return ParseReference(ref.c_str(), &c, row);
-}
-
-struct PlacedCell {
-    int row;    // from 1
-    int column; // from 0
-    Cell cell;
-};
-
-// The value of one <c> element; an empty cell when it holds none.
-bool DecodeCell(const pugi::xml_node& c, const std::vector<std::string>& shared,
-                const std::string& where, Cell* cell, std::string* error) {
-    const char* typeAttr = Attribute(c, "t");
-    const std::string type = typeAttr ? typeAttr : "n";
-    const std::string v = Trimmed(Child(c, "v").text().get());
-    *cell = Cell();
-    if (type == "inlineStr") {
-        cell->text = ItemText(Child(c, "is"));
-    } else if (type == "s") {
-        if (v.empty()) return true;
-        char* end = nullptr;
-        unsigned long k = std::strtoul(v.c_str(), &end, 10);
-        if (*end || v[0] == '-' || k >= shared.size()) {
-            *error =
-                "cell " + where + " refers to shared string " + v + ", which the workbook lacks";
-            return false;
-        }
-        cell->text = shared[k];
-    } else if (type == "str" || type == "e" || type == "d") {
-        // Formula texts, error values (#N/A) and ISO 8601 dates are kept as they read.
-        cell->text = Unescaped(Child(c, "v").text().get());
-    } else if (type == "b") {
-        if (v == "1" || v == "true")
-            cell->text = "TRUE";
-        else if (v == "0" || v == "false")
-            cell->text = "FALSE";
-        else if (!v.empty()) {
-            *error = "cell " + where + " holds \"" + v + "\" where a boolean belongs";
-            return false;
-        }
-    } else if (type == "n") {
-        if (v.empty()) return true;
-        // The nearest double, subnormal ones included; hexadecimal, infinities and NaN are not
-        // numbers a workbook stores.
-        char* end = nullptr;
-        const double x = std::strtod(v.c_str(), &end);
-        if (*end || v.find_first_not_of("0123456789.+-eE") != std::string::npos) {
-            *error = "cell " + where + " holds \"" + v + "\" where a number belongs";
-            return false;
-        }
-        if (!std::isfinite(x)) {
-            *error = "cell " + where + " holds " + v + ", which is too large for a double";
-            return false;
-        }
-        cell->kind = CellKind::Number;
-        cell->number = x;
-        cell->text = v;
-        return true;
-    } else {
-        *error = "cell " + where + " has the unknown type \"" + type + "\"";
-        return false;
-    }
-    if (!cell->text.empty()) cell->kind = CellKind::Text;
-    return true;
-}
-
-// Every cell that holds a value, placed by its reference (or after the one before it when the
-// reference is left out). Refuses a value past the limits before anything is sized from it.
-bool CollectCells(const pugi::xml_node& sheetData, const std::vector<std::string>& shared,
-                  const WorkbookLimits& limits, std::vector<PlacedCell>* cells,
-                  std::string* error) {
-    int rowNumber = 0;
-    for (pugi::xml_node row : sheetData.children()) {
-        if (!Named(row, "row")) continue;
-        const char* r = Attribute(row, "r");
-        if (r ? !ParseRowNumber(r, &rowNumber) : ++rowNumber > kSheetMaxRows) {
-            *error = "the sheet is damaged (a row numbered \"" + std::string(r ? r : "") + "\")";
-            return false;
-        }
-        int column = -1;
-        for (pugi::xml_node c : row.children()) {
-            if (!Named(c, "c")) continue;
-            const char* ref = Attribute(c, "r");
-            int cellRow = rowNumber;
-            if (ref ? !ParseReference(ref, &column, &cellRow) : ++column >= kSheetMaxColumns) {
-                *error =
-                    "the sheet is damaged (a cell named \"" + std::string(ref ? ref : "") + "\")";
-                return false;
-            }
-            const std::string where = CellName(column, cellRow);
-            PlacedCell placed{cellRow, column, Cell()};
-            if (!DecodeCell(c, shared, where, &placed.cell, error)) return false;
-            if (placed.cell.empty()) continue;
-            if (column >= limits.maxColumns) {
-                *error = "cell " + where + " lies past column " +
-                         ColumnLetters(limits.maxColumns - 1) + ", the last one quarrow reads";
-                return false;
-            }
-            if (cellRow > limits.maxRows) {
-                *error = "cell " + where + " lies past row " + std::to_string(limits.maxRows) +
-                         ": a sheet holds at most " + std::to_string(limits.maxRows - 1) +
-                         " rows below its names";
-                return false;
-            }
-            cells->push_back(std::move(placed));
-        }
-    }
-    return true;
-}
-
-// Lays the cells out as rows, each as long as its last value or the names row, whichever is
-// longer, once the size of that grid is known to be within bounds.
-bool GridOfCells(std::vector<PlacedCell>& cells, const WorkbookLimits& limits,
-                 std::vector<std::vector<Cell>>* rows, std::string* error) {
-    int lastRow = 0;
-    for (const PlacedCell& p : cells)
-        lastRow = std::max(lastRow, p.row);
-    std::vector<int> widths(lastRow, 0);
-    for (const PlacedCell& p : cells)
-        widths[p.row - 1] = std::max(widths[p.row - 1], p.column + 1);
-    const int named = widths.empty() ? 0 : widths[0];
-    size_t gridCells = 0;
-    for (int w : widths)
-        gridCells += static_cast<size_t>(std::max(w, named));
-    const size_t allowed = std::max(limits.gridFloor, limits.gridPerValue * cells.size());
-    if (gridCells > allowed) {
-        *error = "the sheet is too sparse: " + std::to_string(lastRow) + " rows by " +
-                 std::to_string(named) + " named columns hold only " +
-                 std::to_string(cells.size()) + " values";
-        return false;
-    }
-    rows->assign(lastRow, std::vector<Cell>());
-    for (int r = 0; r < lastRow; ++r)
-        (*rows)[r].resize(widths[r]);
-    for (PlacedCell& p : cells)
-        (*rows)[p.row - 1][p.column] = std::move(p.cell);
     return true;
 }
 
@@ -554,19 +355,12 @@ bool ReadSheet(const std::string& bytes, const std::string& sheetName, Worksheet
     if (!sharedPart.empty() && !ReadSharedStrings(package, sharedPart, &shared, error))
         return false;
     std::vector<std::vector<Cell>> rows;
-    {
-        std::string text;
-        pugi::xml_document doc;
-        std::vector<PlacedCell> cells;
-        if (!ParsePart(package, chosen->rel.target, &text, &doc, error)) return false;
-        pugi::xml_node data = Child(Child(doc, "worksheet"), "sheetData");
-        if (!CollectCells(data, shared, limits, &cells, error) ||
-            !GridOfCells(cells, limits, &rows, error)) {
-            *error = "sheet \"" + chosen->name + "\": " + *error;
-            return false;
-        }
-    }
-    if (!BuildWorksheetFromCells(std::move(rows), sheet, error)) {
+    SheetCells cells(shared, limits);
+    auto feed = [&cells](const char* data, size_t size, bool last, std::string* e) {
+        return cells.Feed(data, size, last, e);
+    };
+    if (!StreamPart(package, chosen->rel.target, feed, error) || !cells.TakeRows(&rows, error) ||
+        !BuildWorksheetFromCells(std::move(rows), sheet, error)) {
         *error = "sheet \"" + chosen->name + "\": " + *error;
         return false;
     }
@@ -628,7 +422,8 @@ bool LoadSheetFile(const std::string& path, const std::string& sheetName, Worksh
                  "format; save an unprotected .xlsx copy";
         return false;
     }
-    if (std::memcmp(magic, "PK", 2) == 0 || IsWorkbookName(path))
+    // Only the whole signature of a zip's first entry: a CSV file may well start with "PK".
+    if (std::memcmp(magic, "PK\x03\x04", 4) == 0 || IsWorkbookName(path))
         return LoadWorkbookSheet(path, sheetName, sheet, error);
     if (!sheetName.empty()) {
         *error = path + " is a CSV file, which has no sheets to choose from";

@@ -12,11 +12,13 @@
 struct WorkbookLimits {
     size_t maxFileBytes = size_t(512) << 20;
     size_t maxUnpackedBytes = size_t(256) << 20; // all parts read, once unpacked
-    size_t maxTreeBytes = size_t(512) << 20;     // one part's parsed tree, estimated beforehand
+    size_t maxTreeBytes = size_t(1) << 30;       // one part's parsed tree, estimated beforehand
     int maxRows = 32001;
     int maxColumns = 702;
-    // The grid may hold at most this many cells, or more when the sheet's values fill at least
-    // one cell in gridPerValue: a few far-apart values must not fill memory with empty cells.
+    // The grid of cells (rows by named columns) may hold at most maxCells, and more than
+    // gridFloor only when the sheet's values fill at least one cell in gridPerValue: a few
+    // far-apart values must not fill memory with empty cells.
+    size_t maxCells = size_t(4) << 20;
     size_t gridFloor = size_t(1) << 20;
     size_t gridPerValue = 16;
 };

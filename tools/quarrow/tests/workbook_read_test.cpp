@@ -82,6 +82,15 @@ TEST(WorkbookRead, HandWrittenPackageIsPlacedCellByCell) {
     ExpectSheet(Load("hand.xlsx", "Hidden"), {"secret"}, {});
 }
 
+TEST(WorkbookRead, CsvStartingWithTheLettersOfAZipIsStillCsv) {
+    const std::string path = testing::TempDir() + "pk_names.csv";
+    std::ofstream(path) << "PKey,Value\nk1,2\n";
+    Worksheet sheet;
+    std::string error;
+    ASSERT_TRUE(LoadSheetFile(path, "", &sheet, &error)) << error;
+    ExpectSheet(sheet, {"PKey", "Value"}, {{T("k1"), N(2)}});
+}
+
 TEST(WorkbookRead, BrokenOrOversizedFilesAreRefusedWithAReason) {
     struct Case {
         const char* file;
@@ -96,7 +105,7 @@ TEST(WorkbookRead, BrokenOrOversizedFilesAreRefusedWithAReason) {
         {"hand.xlsx", "chart", "sheet \"Chart\" is not a worksheet (chartsheet)"},
         {"far_cell.xlsx", "", "cell XFD1048576 lies past column ZZ"},
         {"too_many_rows.xlsx", "", "cell A40000 lies past row 32001"},
-        {"sparse.xlsx", "", "too sparse: 32000 rows by 702 named columns hold only 703 values"},
+        {"sparse.xlsx", "", "too sparse: 3000 rows by 702 named columns hold only 703 values"},
         {"make_workbooks.py", "Data", "is a CSV file, which has no sheets"},
     };
     for (const Case& c : cases) {
@@ -115,19 +124,21 @@ std::string Bytes(const std::string& file) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// Two megabytes of blanks unpack from four kilobytes; a few kilobytes of elements parse into a
-// tree many times their size.
-TEST(WorkbookRead, UnpackingAndParsingStopAtTheirLimits) {
-    WorkbookLimits unpacked, tree;
+// Two megabytes of blanks unpack from four kilobytes; a few kilobytes of shared strings parse
+// into a tree of megabytes; the grid is bounded whatever the values.
+TEST(WorkbookRead, UnpackingParsingAndTheGridStopAtTheirLimits) {
+    WorkbookLimits unpacked, tree, cells;
     unpacked.maxUnpackedBytes = 1 << 20;
-    tree.maxTreeBytes = 16 << 10;
+    tree.maxTreeBytes = 1 << 20;
+    cells.maxCells = 17;
     const struct {
         const char* file;
         const WorkbookLimits& limits;
         const char* message;
     } cases[] = {
         {"bomb.xlsx", unpacked, "sheets/hand.xml is too large once unpacked"},
-        {"sparse.xlsx", tree, "sheets/hand.xml holds too many elements to read"},
+        {"many_strings.xlsx", tree, "book/strings.xml holds too many elements to read"},
+        {"hand.xlsx", cells, "too large: more than 17 cells"},
     };
     for (const auto& c : cases) {
         Worksheet sheet;

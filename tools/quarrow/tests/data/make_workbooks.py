@@ -87,14 +87,12 @@ HIDDEN = """<?xml version="1.0" encoding="UTF-8"?>
 def hand_book(name, sheet_xml, strings=STRINGS):
     buf = io.BytesIO()
     with zipfile.ZipFile(buf, "w", zipfile.ZIP_DEFLATED) as z:
-        z.writestr("[Content_Types].xml", CT)
-        z.writestr("_rels/.rels", ROOT_RELS)
-        z.writestr("book/main.xml", WORKBOOK)
-        z.writestr("book/_rels/main.xml.rels", WORKBOOK_RELS)
-        z.writestr("book/strings.xml", strings)
-        z.writestr("sheets/hand.xml", sheet_xml)
-        z.writestr("sheets/hidden.xml", HIDDEN)
-        z.writestr("sheets/chart.xml", "<chartsheet/>")
+        parts = [("[Content_Types].xml", CT), ("_rels/.rels", ROOT_RELS),
+                 ("book/main.xml", WORKBOOK), ("book/_rels/main.xml.rels", WORKBOOK_RELS),
+                 ("book/strings.xml", strings), ("sheets/hand.xml", sheet_xml),
+                 ("sheets/hidden.xml", HIDDEN), ("sheets/chart.xml", "<chartsheet/>")]
+        for part, text in parts:  # a fixed date keeps the files the same from run to run
+            z.writestr(zipfile.ZipInfo(part, (2024, 1, 1, 0, 0, 0)), text, zipfile.ZIP_DEFLATED)
     with open(path(name), "wb") as f:
         f.write(buf.getvalue())
     return buf.getvalue()
@@ -128,7 +126,10 @@ def broken_books(good):
     # Named columns A to ZZ and one value at the foot: the grid would be mostly empty.
     names = "".join('<c t="inlineStr"><is><t>c%d</t></is></c>' % k for k in range(702))
     hand_book("sparse.xlsx", one_cell_sheet(
-        '<row r="1">' + names + '</row><row r="32000"><c r="A32000"><v>1</v></c></row>'))
+        '<row r="1">' + names + '</row><row r="3000"><c r="A3000"><v>1</v></c></row>'))
+    # Forty thousand shared strings: a parsed tree of megabytes from a few kilobytes.
+    hand_book("many_strings.xlsx", HAND, STRINGS.replace(
+        "</x:sst>", "<x:si><x:t>s</x:t></x:si>" * 40000 + "</x:sst>"))
     # Two megabytes of blanks that compress to a few kilobytes.
     hand_book("bomb.xlsx", one_cell_sheet(" " * (2 << 20)))
 
