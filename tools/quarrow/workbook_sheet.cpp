@@ -178,7 +178,8 @@ struct SheetCells::Walk {
     bool Decode(Cell* cell) {
         const std::string value = Trimmed(v);
         if (type == "inlineStr") {
-            cell->text = inlineText;
+            // Some writers put an inline string in <v> rather than <is>.
+            cell->text = inlineText.empty() ? UnescapedText(v) : inlineText;
         } else if (type == "s") {
             if (value.empty()) return true;
             char* end = nullptr;

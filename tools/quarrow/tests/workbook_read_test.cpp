@@ -1,3 +1,4 @@
+#include "workbook_pack.h"
 #include "workbook_read.h"
 
 #include <gtest/gtest.h>
@@ -117,6 +118,53 @@ TEST(WorkbookRead, BrokenOrOversizedFilesAreRefusedWithAReason) {
         EXPECT_EQ(error.rfind(kData + "/" + c.file, 0), 0u) << error;
         EXPECT_TRUE(sheet.names.empty()) << c.file;
     }
+}
+
+// One value cell under a names row, and what becomes of it: its text, or the reader's message.
+TEST(WorkbookRead, EachCellValueIsDecodedOrRefusedByName) {
+    const struct {
+        const char* cell;
+        const char* text;
+        const char* message;
+    } cases[] = {
+        {"<c r='A2' t='inlineStr'><is><t>a_x000A_b_x005F_x0041_</t></is></c>", "a\nb_x0041_", ""},
+        {"<c r='A2' t='inlineStr'><v>in v</v></c>", "in v", ""},
+        {"<c r='A2' t='s'><v>1</v></c>", "bc", ""},
+        {"<c r='A2' t='str'><f>A1</f><v>N</v></c>", "N", ""},
+        {"<c r='A2' t='d'><v>2020-01-02T00:00:00</v></c>", "2020-01-02T00:00:00", ""},
+        {"<c r='A2' t='inlineStr'><is><t>x</t><rPh><t>y</t></rPh></is></c>", "x", ""},
+        {"<c r='A2'><v>abc</v></c>", "", "cell A2 holds \"abc\" where a number belongs"},
+        {"<c r='A2'><v>0x10</v></c>", "", "cell A2 holds \"0x10\" where a number belongs"},
+        {"<c r='A2'><v>1e999</v></c>", "", "cell A2 holds 1e999, which is too large for a double"},
+        {"<c r='A2' t='s'><v>3</v></c>", "", "cell A2 refers to shared string 3, which"},
+        {"<c r='A2' t='b'><v>2</v></c>", "", "cell A2 holds \"2\" where a boolean belongs"},
+        {"<c r='A2' t='q'><v>1</v></c>", "", "cell A2 has the unknown type \"q\""},
+        {"<c r='A0'><v>1</v></c>", "", "damaged (a cell named \"A0\")"},
+        {"<c r='B2'><v>1</v></c>", "", "row 2 has a value in column B, which has no name"},
+        {"<c r='A2'><v>1</v>", "", "the sheet is damaged (mismatched tag on line 1)"},
+    };
+    for (const auto& c : cases) {
+        const std::string xml = std::string("<worksheet><sheetData><row r='1'><c t='inlineStr'>"
+                                            "<is><t>Name</t></is></c></row><row r='2'>") +
+                                c.cell + "</row></sheetData></worksheet>";
+        Worksheet sheet;
+        std::string error;
+        const bool ok = ReadWorkbookSheet(WorkbookAround(xml), "", &sheet, &error);
+        if (*c.message) {
+            EXPECT_FALSE(ok) << c.cell;
+            EXPECT_NE(error.find(c.message), std::string::npos) << c.cell << ": " << error;
+        } else {
+            ASSERT_TRUE(ok) << c.cell << ": " << error;
+            ExpectSheet(sheet, {"Name"}, {{T(c.text)}});
+        }
+    }
+    // A document type could declare entities that expand without end.
+    Worksheet sheet;
+    std::string error;
+    EXPECT_FALSE(ReadWorkbookSheet(
+        WorkbookAround("<!DOCTYPE w [<!ENTITY e 'x'>]><worksheet>&e;</worksheet>"), "", &sheet,
+        &error));
+    EXPECT_NE(error.find("declares a document type"), std::string::npos) << error;
 }
 
 std::string Bytes(const std::string& file) {
