@@ -234,7 +234,7 @@ bool ReadRelationships(Package& package, const std::string& part,
     return true;
 }
 
-// ---- Texts -------------------------------------------------------------------------------
+// ---- Shared strings ----------------------------------------------------------------------
 
 // The text of a string item: its own <t>, or its runs' <t> joined (phonetic runs left out).
 std::string ItemText(const pugi::xml_node& item) {
