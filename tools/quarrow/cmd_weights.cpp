@@ -6,20 +6,11 @@
 #include <cstdio>
 
 // Shows a saved network: its layers, the weights of every unit and their histogram.
-int CommandWeights(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    Options o;
+int CommandWeights(const WeightsArgs& a, std::ostream& out, std::ostream& err) {
     NetworkFile net;
     std::string error;
-    int bins = 10;
-    if (!ParseOptions(args, {"bins"}, {}, &o, &error) || !o.Integer("bins", 1, 30, &bins, &error)) {
-        err << "quarrow weights: " << error << "\n";
-        return 2;
-    }
-    if (o.positional.size() != 1) {
-        err << "quarrow weights: name one network file\n";
-        return 2;
-    }
-    if (!LoadNetworkFile(o.positional[0], &net, &error)) {
+    const int bins = a.bins;
+    if (!LoadNetworkFile(a.net, &net, &error)) {
         err << "quarrow weights: " << error << "\n";
         return 2;
     }
@@ -44,7 +35,7 @@ int CommandWeights(const std::vector<std::string>& args, std::ostream& out, std:
         err << "quarrow weights: " << error << "\n";
         return 1;
     }
-    out << "Network " << o.positional[0] << ": ";
+    out << "Network " << a.net << ": ";
     for (size_t k = 0; k < sizes.size(); ++k)
         out << (k ? "-" : "") << sizes[k];
     out << ", " << (s.method == CALC_FIXED16 ? "16-bit fixed point" : "double precision") << "\n";

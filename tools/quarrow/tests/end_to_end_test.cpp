@@ -92,9 +92,17 @@ TEST_F(QuarrowRun, PredictWithoutTargetsAndWeightsListing) {
     ASSERT_EQ(Run({"weights", Path("net.csv"), "--bins", "4"}), 0) << err_.str();
     EXPECT_NE(out_.str().find("Layer 1 (outputs)"), std::string::npos) << out_.str();
 
-    Write("far.csv", "b,r,g\n0.2,3.5,0.1\n");
-    EXPECT_EQ(Run({"predict", Path("far.csv"), "--net", Path("net.csv")}), 1);
-    EXPECT_NE(err_.str().find("outside the range"), std::string::npos) << err_.str();
+    // A row outside the trained range is predicted and flagged; --strict refuses it.
+    Write("far.csv", "b,r,g\n0.2,3.5,0.1\n0.2,0.5,0.1\n");
+    ASSERT_EQ(Run({"predict", Path("far.csv"), "--net", Path("net.csv"), "--out", Path("p.csv")}),
+              0)
+        << err_.str();
+    EXPECT_NE(Read("p.csv").find("outside trained range\n0.2,3.5,0.1,"), std::string::npos)
+        << Read("p.csv");
+    EXPECT_NE(Read("p.csv").find(",yes\n0.2,0.5,0.1,"), std::string::npos);
+    EXPECT_EQ(Run({"predict", Path("far.csv"), "--net", Path("net.csv"), "--strict"}), 2);
+    EXPECT_NE(err_.str().find("row 2, column B (r): 3.5 lies outside"), std::string::npos)
+        << err_.str();
 }
 
 TEST_F(QuarrowRun, EvolveKeepsItsPopulation) {
@@ -173,7 +181,7 @@ TEST_F(QuarrowRun, SheetSymbolAndRangeRowsCarryOverToPrediction) {
         ASSERT_EQ(Run({"predict", Path("new.csv"), "--net", Path("net.csv")}), 0) << err_.str();
     }
     std::string net = Read("net.csv");
-    EXPECT_NE(net.find("input,size,-0.2,4.2,\"S,M,L,XL\""), std::string::npos) << net;
+    EXPECT_NE(net.find("input,size,-0.2,4.2,\"s,m,l,xl\""), std::string::npos) << net;
 }
 
 // The split shares out the rows as the library did: its testing error is the one reported for
@@ -187,9 +195,8 @@ TEST_F(QuarrowRun, SplitRowsAreReportedAsTheLibrarySplitThem) {
                    "--epochs", "3", "--show", "8"}),
               0)
         << err_.str();
-    EXPECT_NE(out_.str().find("training rows RMS error"), std::string::npos) << out_.str();
-    EXPECT_NE(out_.str().find("over 6 rows; testing rows"), std::string::npos) << out_.str();
-    EXPECT_NE(out_.str().find("over 2 rows\n"), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("y, training rows (6): RMSE"), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("y, testing rows (2): RMSE"), std::string::npos) << out_.str();
 }
 
 TEST_F(QuarrowRun, EvolveScoredOnTestingNeedsTestingRows) {
@@ -210,12 +217,19 @@ TEST_F(QuarrowRun, BadInputGivesAMessageAndAnExitCode) {
     Write("colours.csv", kColours);
     EXPECT_EQ(Run({}), 2);
     EXPECT_EQ(Run({"--help"}), 0);
-    EXPECT_NE(out_.str().find("quarrow train"), std::string::npos);
+    EXPECT_NE(out_.str().find("train"), std::string::npos);
+    EXPECT_EQ(Run({"train", "--help"}), 0); // the command's own options
+    EXPECT_NE(out_.str().find("--validate"), std::string::npos) << out_.str();
+    EXPECT_EQ(out_.str().find("--population"), std::string::npos);
+    EXPECT_EQ(Run({"--version"}), 0);
+    EXPECT_EQ(out_.str().rfind("quarrow ", 0), 0u) << out_.str();
     EXPECT_EQ(Run({"fly"}), 2);
     EXPECT_EQ(Run({"train", Path("missing.csv"), "--inputs", "A", "--outputs", "B"}), 2);
     EXPECT_NE(err_.str().find("cannot open"), std::string::npos) << err_.str();
     EXPECT_EQ(Run({"train", Path("colours.csv"), "--inputs", "A", "--outputs", "Q"}), 2);
-    EXPECT_NE(err_.str().find("past the last column"), std::string::npos) << err_.str();
+    EXPECT_NE(err_.str().find("the sheet's columns are A r, B g, C b, D colour, E mode"),
+              std::string::npos)
+        << err_.str();
     EXPECT_EQ(
         Run({"train", Path("colours.csv"), "--inputs", "A", "--outputs", "D", "--rate", "fast"}),
         2);

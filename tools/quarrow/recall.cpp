@@ -1,0 +1,48 @@
+#include "recall.h"
+
+#include "engine_session.h"
+
+#include <algorithm>
+
+namespace {
+
+bool WindowHoldsData(const Range& range, int first) {
+    for (int r = first; r < first + range.window - 1; ++r)
+        if (r >= range.rows() || range.blank[r]) return false;
+    return true;
+}
+
+} // namespace
+
+bool RecallRange(const Range& range, const NetSettings& s, const std::vector<double>& weights,
+                 int pieceRows, std::vector<std::vector<Cell>>* outputs, std::string* error) {
+    int sheetRows = 0;
+    while (sheetRows < range.rows() && range.sheetRow[sheetRows] >= 0)
+        ++sheetRows;
+    outputs->assign(range.outputs.size(), std::vector<Cell>(range.rows()));
+    const int step = std::max(1, s.step);
+    for (int start = 0; start < sheetRows; start += pieceRows) {
+        const int end = std::min(sheetRows, start + pieceRows);
+        int first = std::max(0, start - (range.window - 1));
+        while (first > 0 && (first % step != 0 || !WindowHoldsData(range, first)))
+            --first;
+        bool patterns = false;
+        for (int r = std::max(start, first + range.window - 1); r < end; ++r)
+            patterns = patterns || range.IsDataRow(r);
+        if (!patterns) continue;
+        Range piece = RecallPiece(range, first, end);
+        RunStats stats;
+        if (!LoadNetwork(piece, s, true, error) || !WriteWeights(weights, error)) return false;
+        if (!RunEpochs(false, 1, &stats)) {
+            *error = "the network is gone";
+            return false;
+        }
+        for (size_t k = 0; k < range.outputs.size(); ++k) {
+            std::vector<Cell> cells;
+            if (!ReadOutputs(piece, static_cast<int>(k), 1, &cells, error)) return false;
+            for (int r = start; r < end; ++r)
+                (*outputs)[k][r] = cells[r - first];
+        }
+    }
+    return true;
+}
