@@ -1,6 +1,7 @@
 #include "column_lists.h"
 #include "command_common.h"
 #include "commands.h"
+#include "encoding.h"
 #include "metrics_json.h"
 #include "network_file.h"
 #include "recall.h"
@@ -56,6 +57,8 @@ int CommandPredict(const PredictArgs& a, std::ostream& out, std::ostream& err) {
     request.window = net.settings.window;
     request.inputBounds = net.inputBounds;
     request.outputBounds = net.outputBounds;
+    request.oneHot = net.settings.oneHot;
+    request.scaleMargin = net.settings.margin / 2.0;
     ColumnChoice choice;
     if (!ResolveColumns(sheet, a.inputs, "", a.mode, &choice, &error)) return fail(2, error);
     if (!a.inputs.empty()) {
@@ -85,9 +88,10 @@ int CommandPredict(const PredictArgs& a, std::ostream& out, std::ostream& err) {
 
     Range range;
     if (!BuildRange(sheet, request, &range, &error)) return fail(2, a.sheet + ": " + error);
-    std::vector<std::vector<Cell>> outputs;
-    if (!RecallRange(range, net.settings, net.weights, kRecallPieceRows, &outputs, &error))
+    std::vector<std::vector<Cell>> network;
+    if (!RecallRange(range, net.settings, net.weights, kRecallPieceRows, &network, &error))
         return fail(1, error);
+    const std::vector<std::vector<Cell>> outputs = TargetOutputs(range, network);
 
     RunFigures run;
     run.command = "predict";

@@ -1,6 +1,7 @@
 #include "charts.h"
 #include "command_common.h"
 #include "commands.h"
+#include "encoding.h"
 #include "holdout.h"
 #include "metrics_json.h"
 #include "network_file.h"
@@ -19,6 +20,7 @@ constexpr int kDefaultEpochsValidated = 3000; // the ceiling when validation sto
 constexpr int kDefaultPatience = 300;         // epochs without a better validation error
 constexpr double kDefaultValidate = 0.2;      // share of TRAIN rows held out ...
 constexpr int kValidateFromRows = 40;         // ... when there are at least this many
+constexpr const char* kDefaultEncoding = "one-hot";
 
 struct TrainPlan {
     int epochs = 0, chunk = 0, patience = 0;
@@ -65,16 +67,16 @@ void ShowRows(std::ostream& out, const Worksheet& sheet, const Range& range,
               const RowPredictions& p, int limit) {
     if (limit <= 0) return;
     out << "\n" << Pad("row", 6) << Pad("set", 11);
-    for (const RangeColumn& c : range.outputs)
+    for (const RangeColumn& c : range.targets)
         out << Pad(c.name, 16) << Pad("network", 16);
     out << "\n";
     int shown = 0;
     for (int r = 0; r < sheet.rowCount() && shown < limit; ++r) {
         if (p.modes[r].empty()) continue;
         out << Pad(std::to_string(SheetRowNumber(r)), 6) << Pad(p.modes[r], 11);
-        for (size_t k = 0; k < range.outputs.size(); ++k) {
+        for (size_t k = 0; k < range.targets.size(); ++k) {
             const Cell& answer = p.cells[r][k];
-            out << Pad(sheet.at(r, range.outputs[k].sheetColumn).text, 16)
+            out << Pad(sheet.at(r, range.targets[k].sheetColumn).text, 16)
                 << Pad(answer.kind == CellKind::Number ? ShortNumber(answer.number, 5)
                                                        : answer.text,
                        16);
@@ -106,9 +108,13 @@ bool ResumeFrom(const TrainArgs& a, const Worksheet& sheet, const ColumnChoice& 
     s->hidden = saved.hidden;
     s->transfer = saved.transfer;
     s->gain = saved.gain;
+    s->oneHot = saved.oneHot;
+    s->margin = saved.margin;
     request->fixedBounds = true;
     request->inputBounds = net->inputBounds;
     request->outputBounds = net->outputBounds;
+    request->oneHot = saved.oneHot;
+    request->scaleMargin = saved.margin / 2.0;
     return true;
 }
 
@@ -128,6 +134,7 @@ void RecordSettings(RunFigures* run, const NetSettings& s, const TrainPlan& plan
     add("margin", ShortNumber(s.margin));
     add("seed", std::to_string(s.seed));
     add("window", std::to_string(s.window));
+    add("encoding", s.oneHot ? "one-hot" : "coded");
     add("epochs", std::to_string(plan.epochs));
     add("validate", ShortNumber(plan.validate));
     add("patience", plan.validate > 0.0 ? std::to_string(plan.patience) : "off");
@@ -149,6 +156,8 @@ int CommandTrain(const TrainArgs& a, std::ostream& out, std::ostream& err) {
     NetworkFile resumed;
     std::string error;
     if (!LoadSheetColumns(a.sheet, &sheet, &choice, &error)) return fail(2, error);
+    s.oneHot = (a.encoding.empty() ? kDefaultEncoding : a.encoding) == "one-hot";
+    request.oneHot = s.oneHot;
     if (!a.resume.empty() && !ResumeFrom(a, sheet, choice, &resumed, &s, &request, &error))
         return fail(2, error);
     if (!TrainingRange(a.sheet, sheet, choice, request, &range, &error)) return fail(2, error);
@@ -178,7 +187,7 @@ int CommandTrain(const TrainArgs& a, std::ostream& out, std::ostream& err) {
     run.sheet = a.sheet.sheet;
     for (const RangeColumn& c : range.inputs)
         run.inputs.push_back(c.name);
-    for (const RangeColumn& c : range.outputs)
+    for (const RangeColumn& c : range.targets)
         run.outputs.push_back(c.name);
     run.layers = LayerSizes(s, static_cast<int>(range.inputs.size()),
                             static_cast<int>(range.outputs.size()));
@@ -257,6 +266,7 @@ int CommandTrain(const TrainArgs& a, std::ostream& out, std::ostream& err) {
     RunStats recall;
     if (!RunEpochs(false, 1, &recall) || !ReadAllOutputs(range, 1, &outputs, &error))
         return fail(1, error.empty() ? "the network is gone" : error);
+    outputs = TargetOutputs(range, outputs);
     std::vector<std::string> setOfRow(range.rows());
     for (int r = 0; r < range.rows(); ++r)
         setOfRow[r] = TrainingSet(range, r);
@@ -270,7 +280,7 @@ int CommandTrain(const TrainArgs& a, std::ostream& out, std::ostream& err) {
         net.inputNames.push_back(c.name);
         net.inputBounds.push_back(c.bounds);
     }
-    for (const RangeColumn& c : range.outputs) {
+    for (const RangeColumn& c : range.targets) {
         net.outputNames.push_back(c.name);
         net.outputBounds.push_back(c.bounds);
     }

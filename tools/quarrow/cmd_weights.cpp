@@ -1,5 +1,6 @@
 #include "command_common.h"
 #include "commands.h"
+#include "encoding.h"
 #include "network_file.h"
 #include "xl_column.h"
 
@@ -15,15 +16,17 @@ int CommandWeights(const WeightsArgs& a, std::ostream& out, std::ostream& err) {
         return 2;
     }
     const NetSettings& s = net.settings;
+    const std::vector<std::string> outputNames =
+        NetworkOutputNames(net.outputNames, net.outputBounds, s.oneHot);
     std::vector<int> sizes = LayerSizes(s, static_cast<int>(net.inputNames.size()),
-                                        static_cast<int>(net.outputNames.size()));
+                                        static_cast<int>(outputNames.size()));
     int16_t hidden[4] = {0, 0, 0, 0};
     for (size_t k = 0; k < s.hidden.size(); ++k)
         hidden[k] = static_cast<int16_t>(s.hidden[k]);
     // A network of one pattern is enough to hold the weights.
     std::string answer = ResultText(
         InitBP(static_cast<int16_t>(net.inputNames.size()),
-               static_cast<int16_t>(net.outputNames.size()), static_cast<int16_t>(s.window),
+               static_cast<int16_t>(outputNames.size()), static_cast<int16_t>(s.window),
                static_cast<int16_t>(s.window), 1, 0, static_cast<int16_t>(s.layerCount()),
                hidden[0], hidden[1], hidden[2], hidden[3], static_cast<int16_t>(s.method)));
     if (answer != "OK") {
@@ -45,8 +48,8 @@ int CommandWeights(const WeightsArgs& a, std::ostream& out, std::ostream& err) {
         out << "Layer " << layer << (layer + 1 == sizes.size() ? " (outputs)" : " (hidden)")
             << ": weights from the " << sizes[layer - 1] << " units below, then the bias\n";
         for (int unit = 0; unit < sizes[layer]; ++unit) {
-            std::string name = layer + 1 == sizes.size() ? net.outputNames[unit]
-                                                         : "unit " + std::to_string(unit + 1);
+            std::string name =
+                layer + 1 == sizes.size() ? outputNames[unit] : "unit " + std::to_string(unit + 1);
             out << "  " << Pad(name, 12);
             for (int i = 0; i <= sizes[layer - 1]; ++i) {
                 std::snprintf(number, sizeof number, " %9.4f", weights[at++]);

@@ -93,7 +93,9 @@ void DescribeNetwork(std::ostream& out, const Range& range, const NetSettings& s
         shape += (k ? "-" : "") + std::to_string(sizes[k]);
     out << "  rows      " << range.rows() << " (" << range.dataRows() << " with data)\n";
     out << "  inputs    " << DescribeColumns(range.inputs) << "\n";
-    out << "  outputs   " << DescribeColumns(range.outputs) << "\n";
+    out << "  outputs   " << DescribeColumns(range.targets)
+        << (range.outputs.size() > range.targets.size() ? " (one output unit per class)" : "")
+        << "\n";
     out << "  network   " << shape << " (" << WeightCount(sizes) << " weights), "
         << (s.method == CALC_FIXED16 ? "16-bit fixed point" : "double precision") << ", window "
         << s.window << "\n";

@@ -33,9 +33,9 @@ int TrainRowCount(const Range& range) {
 
 int HoldOut(Range* range, double share, int seed) {
     if (share <= 0.0) return 0;
-    const RangeColumn* stratum = range->outputs.empty() || range->outputs[0].bounds.symbols.empty()
+    const RangeColumn* stratum = range->targets.empty() || range->targets[0].bounds.symbols.empty()
                                      ? nullptr
-                                     : &range->outputs[0];
+                                     : &range->targets[0];
     std::map<int, std::vector<int>> groups;
     for (int r = 0; r < range->rows(); ++r)
         if (IsTrainRow(*range, r))

@@ -1,5 +1,6 @@
 #include "range.h"
 
+#include "encoding.h"
 #include "symbols.h"
 
 #include <algorithm>
@@ -411,6 +412,8 @@ bool BuildRange(const Worksheet& sheet, const RangeRequest& request, Range* rang
         for (RangeColumn& col : range->outputs)
             ComputeBounds(*range, &col, true, request.scaleMargin);
     }
+    range->targets = range->outputs;
+    range->outputs = NetworkOutputColumns(*range, request.oneHot, request.scaleMargin);
     return true;
 }
 
@@ -422,7 +425,8 @@ Range RecallPiece(const Range& range, int first, int end) {
     piece.targetsComplete = range.targetsComplete;
     piece.inputs = range.inputs;
     piece.outputs = range.outputs;
-    for (auto* list : {&piece.inputs, &piece.outputs})
+    piece.targets = range.targets;
+    for (auto* list : {&piece.inputs, &piece.outputs, &piece.targets})
         for (RangeColumn& c : *list)
             c.cells.clear();
     auto take = [&](int r) {
@@ -435,6 +439,8 @@ Range RecallPiece(const Range& range, int first, int end) {
             piece.inputs[k].cells.push_back(range.inputs[k].cells[r]);
         for (size_t k = 0; k < range.outputs.size(); ++k)
             piece.outputs[k].cells.push_back(range.outputs[k].cells[r]);
+        for (size_t k = 0; k < range.targets.size(); ++k)
+            piece.targets[k].cells.push_back(range.targets[k].cells[r]);
         return piece.rows() - 1;
     };
     for (int r = first; r < end; ++r)

@@ -24,6 +24,8 @@ struct RangeColumn {
     std::vector<Cell> cells; // one per range row
     std::string symbolList;  // handed over in the SYMBOL row; empty for a numeric column
     ColumnBounds bounds;
+    int target = -1;      // network outputs: the target column this output stands for
+    int targetClass = -1; // one-hot outputs: the class of the target it stands for
 };
 
 struct Range {
@@ -36,8 +38,10 @@ struct Range {
     bool fixedBounds = false;           // columns carry a trained network's bounds
     bool modeColumn = false;            // a mode flag column is handed over
     int minRow = -1, maxRow = -1, symbolRow = -1;
-    std::vector<RangeColumn> inputs, outputs;
-    bool targetsComplete = true; // every data row holds a usable target
+    std::vector<RangeColumn> inputs;
+    std::vector<RangeColumn> targets; // the output columns as the user chose them
+    std::vector<RangeColumn> outputs; // the network's outputs (one per class for one-hot)
+    bool targetsComplete = true;      // every data row holds a usable target
 
     int rows() const { return static_cast<int>(sheetRow.size()); }
     bool IsDataRow(int r) const; // neither blank nor special
@@ -58,6 +62,7 @@ struct RangeRequest {
     bool fixedBounds = false;
     std::vector<ColumnBounds> inputBounds, outputBounds;
     bool strict = false; // recall refuses inputs outside the bounds instead of flagging them
+    bool oneHot = false; // symbolic outputs as one 0/1 output per class
     // Explicit class orders: sheet column, then its symbols in order.
     std::vector<std::pair<int, std::vector<std::string>>> classOrder;
 };

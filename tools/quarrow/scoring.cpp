@@ -101,8 +101,8 @@ std::vector<SetFigures> ScoreSets(const Range& range, const std::vector<std::vec
         if (rows.empty()) continue;
         SetFigures figures;
         figures.set = set;
-        for (size_t k = 0; k < range.outputs.size(); ++k)
-            figures.outputs.push_back(ScoreColumn(range.outputs[k], outputs[k], rows));
+        for (size_t k = 0; k < range.targets.size(); ++k)
+            figures.outputs.push_back(ScoreColumn(range.targets[k], outputs[k], rows));
         result.push_back(figures);
     }
     return result;
@@ -139,9 +139,9 @@ RowPredictions SheetPredictions(const Range& range, int sheetRows,
                                 const std::vector<std::vector<Cell>>& outputs,
                                 const std::vector<std::string>& setOfRow) {
     RowPredictions p;
-    for (const RangeColumn& c : range.outputs)
+    for (const RangeColumn& c : range.targets)
         p.outputs.push_back(c.name);
-    p.cells.assign(sheetRows, std::vector<Cell>(range.outputs.size()));
+    p.cells.assign(sheetRows, std::vector<Cell>(range.targets.size()));
     p.modes.assign(sheetRows, "");
     p.outOfRange.assign(sheetRows, false);
     for (int r = 0; r < sheetRows; ++r) {

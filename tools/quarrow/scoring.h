@@ -13,8 +13,8 @@
 OutputFigures ScoreColumn(const RangeColumn& column, const std::vector<Cell>& outputs,
                           const std::vector<int>& rows);
 
-// The figures of every output column for every set named in `sets`; `setOfRow` names the set
-// of each range row ("" for none). Sets without rows are left out.
+// The figures of every target column for every set named in `sets` (`outputs` one per target);
+// `setOfRow` names the set of each range row ("" for none). Sets without rows are left out.
 std::vector<SetFigures> ScoreSets(const Range& range, const std::vector<std::vector<Cell>>& outputs,
                                   const std::vector<std::string>& setOfRow,
                                   const std::vector<std::string>& sets);
@@ -27,7 +27,7 @@ std::string TrainingSet(const Range& range, int r);
 double ScaledError(const Range& range, const std::vector<std::vector<Cell>>& outputs,
                    const std::vector<int>& rows);
 
-// The per-sheet-row record of a recall.
+// The per-sheet-row record of a recall (`outputs` one per target column).
 RowPredictions SheetPredictions(const Range& range, int sheetRows,
                                 const std::vector<std::vector<Cell>>& outputs,
                                 const std::vector<std::string>& setOfRow);

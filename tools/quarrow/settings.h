@@ -18,6 +18,7 @@ struct NetSettings {
     double trainTolerance = 0.1;
     double testTolerance = 0.1;
     double margin = 0.1; // widens every column's range by half of it on each side
+    bool oneHot = false; // symbolic outputs as one 0/1 output unit per class
     double weightRange = 0.5;
     int seed = 1;
     bool autoRate = false;

@@ -62,7 +62,7 @@ TEST_F(QuarrowRun, PredictRepeatsTheTrainedNetworkInBothMethods) {
                   0)
             << err_.str();
         EXPECT_NE(out_.str().find("Error history"), std::string::npos);
-        EXPECT_NE(out_.str().find("Weight histogram (16 weights)"), std::string::npos)
+        EXPECT_NE(out_.str().find("Weight histogram (24 weights)"), std::string::npos)
             << out_.str();
         ASSERT_EQ(Run({"predict", Path("colours.csv"), "--net", Path("net.csv"), "--out",
                        Path("predicted.csv")}),
