@@ -6,22 +6,21 @@
 
 namespace {
 
-void ClassFiguresOf(OutputFigures* f) {
+// `support` counts the scored rows of each actual class, those predicted off every class too.
+void ClassFiguresOf(const std::vector<int>& support, OutputFigures* f) {
     const size_t k = f->classes.size();
-    int hits = 0, scored = 0;
+    int hits = 0;
     double recallSum = 0.0;
     int present = 0;
     for (size_t a = 0; a < k; ++a) {
         ClassFigures c;
         c.name = f->classes[a];
+        c.support = support[a];
         int predicted = 0;
-        for (size_t b = 0; b < k; ++b) {
-            c.support += f->confusion[a][b];
+        for (size_t b = 0; b < k; ++b)
             predicted += f->confusion[b][a];
-        }
         const int tp = f->confusion[a][a];
         hits += tp;
-        scored += c.support;
         c.precision = predicted ? static_cast<double>(tp) / predicted : 0.0;
         c.recall = c.support ? static_cast<double>(tp) / c.support : 0.0;
         c.f1 = c.precision + c.recall > 0.0
@@ -33,7 +32,6 @@ void ClassFiguresOf(OutputFigures* f) {
         }
         f->perClass.push_back(c);
     }
-    (void)scored;
     // Rows whose output fell on no class count against the accuracy.
     f->accuracy = f->rows ? static_cast<double>(hits) / f->rows : 0.0;
     f->balancedAccuracy = present ? recallSum / present : 0.0;
@@ -46,6 +44,7 @@ OutputFigures ScoreColumn(const RangeColumn& column, const std::vector<Cell>& ou
     OutputFigures f;
     f.column = column.name;
     f.symbolic = !column.bounds.symbols.empty();
+    std::vector<int> support(column.bounds.symbols.size(), 0);
     if (f.symbolic) {
         f.classes = column.bounds.symbols;
         f.confusion.assign(f.classes.size(), std::vector<int>(f.classes.size(), 0));
@@ -58,6 +57,7 @@ OutputFigures ScoreColumn(const RangeColumn& column, const std::vector<Cell>& ou
             const int actual = SymbolIndex(f.classes, target.text);
             if (actual < 0) continue;
             ++f.rows;
+            ++support[actual];
             const int predicted =
                 output.kind == CellKind::Text ? SymbolIndex(f.classes, output.text) : -1;
             if (predicted >= 0) ++f.confusion[actual][predicted];
@@ -68,7 +68,7 @@ OutputFigures ScoreColumn(const RangeColumn& column, const std::vector<Cell>& ou
         }
     }
     if (f.symbolic) {
-        ClassFiguresOf(&f);
+        ClassFiguresOf(support, &f);
         return f;
     }
     const size_t n = f.actual.size();

@@ -1,6 +1,8 @@
 // Whole runs of the host on small sheets, through the library's exports.
 #include "commands.h"
 #include "csv.h"
+#include "metrics_json.h"
+#include "symbols.h"
 #include "worksheet.h"
 
 #include <gtest/gtest.h>
@@ -53,30 +55,48 @@ const char kColours[] = "r,g,b,colour,mode\n"
 
 // Predicting on the training sheet gives exactly the outputs of the training run's recall:
 // the saved ranges, symbols and weights bring back the same network.
-TEST_F(QuarrowRun, PredictRepeatsTheTrainedNetworkInBothMethods) {
+TEST_F(QuarrowRun, PredictRepeatsTheTrainedNetworkInBothMethodsAndEncodings) {
     Write("colours.csv", kColours);
-    for (const char* method : {"double", "fixed"}) {
-        ASSERT_EQ(Run({"train", Path("colours.csv"), "--inputs", "A,B,C", "--outputs", "colour",
-                       "--mode", "mode", "--hidden", "3", "--epochs", "60", "--method", method,
-                       "--out", Path("trained.csv"), "--save", Path("net.csv")}),
+    struct Case {
+        const char* method;
+        const char* encoding;
+        const char* weights; // 3-3-3 one-hot, 3-3-1 coded
+    } cases[] = {{"double", "one-hot", "(24 weights)"},
+                 {"fixed", "one-hot", "(24 weights)"},
+                 {"double", "coded", "(16 weights)"},
+                 {"fixed", "coded", "(16 weights)"}};
+    for (const Case& c : cases) {
+        const char* method = c.method;
+        ASSERT_EQ(Run({"train",      Path("colours.csv"),
+                       "--inputs",   "A:C",
+                       "--outputs",  "colour",
+                       "--mode",     "mode",
+                       "--hidden",   "3",
+                       "--epochs",   "60",
+                       "--method",   method,
+                       "--encoding", c.encoding,
+                       "--out",      Path("trained.csv"),
+                       "--save",     Path("net.csv")}),
                   0)
             << err_.str();
         EXPECT_NE(out_.str().find("Error history"), std::string::npos);
-        EXPECT_NE(out_.str().find("Weight histogram (24 weights)"), std::string::npos)
-            << out_.str();
+        EXPECT_NE(out_.str().find(c.weights), std::string::npos) << out_.str();
         ASSERT_EQ(Run({"predict", Path("colours.csv"), "--net", Path("net.csv"), "--out",
                        Path("predicted.csv")}),
                   0)
             << err_.str();
-        EXPECT_EQ(Read("predicted.csv"), Read("trained.csv")) << method;
+        EXPECT_EQ(Read("predicted.csv"), Read("trained.csv")) << method << c.encoding;
 
         Worksheet sheet;
         std::string error;
         ASSERT_TRUE(LoadWorksheet(Path("predicted.csv"), &sheet, &error)) << error;
         ASSERT_EQ(sheet.names.back(), "colour predicted");
         EXPECT_TRUE(sheet.at(3, 5).empty()); // the blank row stays empty
-        for (int r : {0, 1, 2, 4, 5, 6, 7, 8})
+        for (int r : {0, 1, 2, 4, 5, 6, 7, 8}) {
+            // A class as the sheet writes it, never the library's upper case.
             EXPECT_EQ(sheet.at(r, 5).kind, CellKind::Text) << r;
+            EXPECT_NE(sheet.at(r, 5).text, UpperText(sheet.at(r, 5).text)) << r;
+        }
     }
 }
 
@@ -237,6 +257,116 @@ TEST_F(QuarrowRun, BadInputGivesAMessageAndAnExitCode) {
     EXPECT_EQ(Run({"train", Path("colours.csv"), "--inputs", "A", "--outputs", "D", "--bogus"}), 2);
     EXPECT_EQ(Run({"predict", Path("colours.csv"), "--net", Path("colours.csv")}), 2);
     EXPECT_NE(err_.str().find("not a network"), std::string::npos) << err_.str();
+}
+
+// Each sheet is refused with its file, row and column and a non-zero exit; declaring the column
+// symbolic makes a text in it a class.
+TEST_F(QuarrowRun, ValuesTheNetworkCannotUseAreRefused) {
+    struct Case {
+        const char* sheet;
+        const char* message; // empty: accepted
+        bool symbolic;
+    } cases[] = {
+        {"x,y,m\n1,2,TEST\n2,3,TEST\n", "no TRAIN rows", false},
+        {"x,y\n1,2\nlow,3\n4,5\n", "row 3, column A (x): \"low\" is text in a column", false},
+        {"x,y\n1,2\nn/a,3\n", "row 3, column A (x): \"n/a\" is not a value", false},
+        {"x,y\n1,2\n2,NaN\n", "row 3, column B (y): \"NaN\" is not a value the network", false},
+        {"x,y\n1,2\n-inf,3\n", "row 3, column A (x): \"-inf\" is not a value", false},
+        {"x,y\n1,2\n1e300,3\n", "row 3, column A (x): 1e300 is larger", false},
+        {"x,y\n1,2\nn/a,3\n4,5\n", "", true},
+    };
+    for (const Case& c : cases) {
+        Write("bad.csv", c.sheet);
+        std::vector<std::string> args = {
+            "train", Path("bad.csv"), "--inputs", "x",      "--outputs",
+            "y",     "--epochs",      "2",        "--quiet"};
+        if (std::string(c.sheet).find(",m\n") != std::string::npos)
+            args.insert(args.end(), {"--mode", "m"});
+        if (c.symbolic) args.insert(args.end(), {"--symbolic", "x"});
+        const int code = Run(args);
+        if (*c.message == 0) {
+            EXPECT_EQ(code, 0) << err_.str();
+            continue;
+        }
+        EXPECT_EQ(code, 2) << c.sheet;
+        EXPECT_NE(err_.str().find(Path("bad.csv") + ": " + c.message), std::string::npos)
+            << err_.str();
+    }
+    EXPECT_EQ(Run({"train", Path("bad.csv"), "-i", "x", "-o", "y", "--rate", "2"}), 2);
+    EXPECT_NE(err_.str().find("--rate"), std::string::npos) << err_.str();
+}
+
+// Validation rows come from the TRAIN rows only, a share of each class; the weights kept are
+// those of the best validation point, so the final validation error is the curve's lowest.
+TEST_F(QuarrowRun, ValidationLeavesTestRowsAloneAndKeepsTheBestWeights) {
+    std::string sheet = "x,y,c,m\n";
+    for (int r = 0; r < 60; ++r)
+        sheet += std::to_string(r % 10) + "," + std::to_string((r * 7) % 11) + "," +
+                 (r % 3 == 0 ? "a" : "b") + "," + (r % 4 == 0 ? "TEST" : "TRAIN") + "\n";
+    Write("v.csv", sheet);
+    ASSERT_EQ(Run({"train",      Path("v.csv"), "-i",         "x",         "-o",
+                   "y",          "-m",          "m",          "--margin",  "0",
+                   "--validate", "0.25",        "--patience", "40",        "--chunk",
+                   "5",          "--epochs",    "400",        "--hidden",  "12",
+                   "--rate",     "0.9",         "--quiet",    "--metrics", Path("m.json")}),
+              0)
+        << err_.str();
+    const std::string json = Read("m.json");
+    int validation = 0;
+    for (size_t at = json.find("\"VALIDATION\""); at != std::string::npos;
+         at = json.find("\"VALIDATION\"", at + 1))
+        ++validation;
+    EXPECT_EQ(validation, 11); // a quarter of the 45 TRAIN rows
+    EXPECT_NE(json.find("\"stopRule\":\"validation patience"), std::string::npos) << json;
+
+    // y spans 0 .. 10 with no margin: validation RMSE / 10 is the 0..1 error.
+    auto number = [&](const std::string& key, size_t from) {
+        return std::stod(json.substr(json.find(key, from) + key.size()));
+    };
+    const size_t curve = json.find("\"validationCurve\":[") + 19;
+    double lowest = 1e9;
+    for (size_t at = curve; json[at - 1] != ']'; at = json.find_first_of(",]", at) + 1)
+        lowest = std::min(lowest, std::stod(json.substr(at)));
+    const double rmse = number("\"rmse\":", json.find("\"set\":\"validation\""));
+    EXPECT_NEAR(rmse / 10.0, lowest, 1e-12);
+
+    // The same run with the class column as output: every class gives its share.
+    ASSERT_EQ(Run({"train", Path("v.csv"), "-i", "x:y", "-o", "c", "-m", "m", "--validate", "0.25",
+                   "--epochs", "5", "--quiet", "--out", Path("o.csv")}),
+              0)
+        << err_.str();
+    Worksheet out;
+    std::string error;
+    ASSERT_TRUE(LoadWorksheet(Path("o.csv"), &out, &error)) << error;
+    EXPECT_EQ(out.names.back(), "c predicted");
+}
+
+// Training resumed from a saved network continues the same arithmetic: with no momentum and no
+// noise, 10 + 10 epochs give the weights of 20 epochs.
+TEST_F(QuarrowRun, ResumedTrainingEqualsOneLongerRun) {
+    std::string sheet = "a,b,y\n";
+    for (int r = 0; r < 12; ++r)
+        sheet += std::to_string(r) + "," + std::to_string(r % 4) + "," + std::to_string(r * r % 7) +
+                 "\n";
+    Write("r.csv", sheet);
+    for (const char* method : {"double", "fixed"}) {
+        auto train = [&](const char* epochs, const char* save, const char* from) {
+            std::vector<std::string> args = {"train",    Path("r.csv"), "-i",         "a,b",
+                                             "-o",       "y",           "--momentum", "0",
+                                             "--epochs", epochs,        "--method",   method,
+                                             "--quiet",  "--save",      Path(save)};
+            if (from) args.insert(args.end(), {"--net", Path(from)});
+            return Run(args);
+        };
+        ASSERT_EQ(train("20", "long.csv", nullptr), 0) << err_.str();
+        ASSERT_EQ(train("10", "half.csv", nullptr), 0) << err_.str();
+        ASSERT_EQ(train("10", "resumed.csv", "half.csv"), 0) << err_.str();
+        EXPECT_EQ(Read("resumed.csv"), Read("long.csv")) << method;
+    }
+    Write("other.csv", "a,z,y\n1,2,3\n");
+    EXPECT_EQ(Run({"train", Path("other.csv"), "-i", "a,z", "-o", "y", "--net", Path("long.csv")}),
+              2);
+    EXPECT_NE(err_.str().find("other columns"), std::string::npos) << err_.str();
 }
 
 } // namespace
