@@ -4,27 +4,23 @@
 
 #include <algorithm>
 
-namespace {
-
-bool WindowHoldsData(const Range& range, int first) {
-    for (int r = first; r < first + range.window - 1; ++r)
-        if (r >= range.rows() || range.blank[r]) return false;
-    return true;
-}
-
-} // namespace
-
 bool RecallRange(const Range& range, const NetSettings& s, const std::vector<double>& weights,
                  int pieceRows, std::vector<std::vector<Cell>>* outputs, std::string* error) {
     int sheetRows = 0;
     while (sheetRows < range.rows() && range.sheetRow[sheetRows] >= 0)
         ++sheetRows;
     outputs->assign(range.outputs.size(), std::vector<Cell>(range.rows()));
+    // The library leaves blank rows out: windows and the pattern step count the other rows.
+    std::vector<int> before(sheetRows + 1, 0);
+    for (int r = 0; r < sheetRows; ++r)
+        before[r + 1] = before[r] + (range.blank[r] ? 0 : 1);
     const int step = std::max(1, s.step);
     for (int start = 0; start < sheetRows; start += pieceRows) {
         const int end = std::min(sheetRows, start + pieceRows);
-        int first = std::max(0, start - (range.window - 1));
-        while (first > 0 && (first % step != 0 || !WindowHoldsData(range, first)))
+        int first = start;
+        while (first > 0 &&
+               (range.blank[first] || before[start] - before[first] < range.window - 1 ||
+                before[first] % step != 0))
             --first;
         bool patterns = false;
         for (int r = std::max(start, first + range.window - 1); r < end; ++r)

@@ -2,6 +2,8 @@
 #include "commands.h"
 #include "csv.h"
 #include "metrics_json.h"
+#include "network_file.h"
+#include "recall.h"
 #include "symbols.h"
 #include "worksheet.h"
 
@@ -367,6 +369,45 @@ TEST_F(QuarrowRun, ResumedTrainingEqualsOneLongerRun) {
     EXPECT_EQ(Run({"train", Path("other.csv"), "-i", "a,z", "-o", "y", "--net", Path("long.csv")}),
               2);
     EXPECT_NE(err_.str().find("other columns"), std::string::npos) << err_.str();
+}
+
+// A sheet recalled in pieces gives the outputs of one recall of the whole sheet, whatever the
+// piece size, with a window, a pattern step and blank rows in the way.
+TEST_F(QuarrowRun, RecallInPiecesEqualsOneRecall) {
+    std::string text = "a,b,y\n";
+    for (int r = 0; r < 23; ++r)
+        text += r == 9 ? ",,\n"
+                       : std::to_string(r % 5) + "," + std::to_string(r % 3) + "," +
+                             std::to_string(r % 4) + "\n";
+    Write("p.csv", text);
+    ASSERT_EQ(Run({"train", Path("p.csv"), "-i", "a,b", "-o", "y", "--window", "2", "--step", "2",
+                   "--epochs", "30", "--quiet", "--save", Path("net.csv")}),
+              0)
+        << err_.str();
+    NetworkFile net;
+    Worksheet sheet;
+    std::string error;
+    ASSERT_TRUE(LoadNetworkFile(Path("net.csv"), &net, &error)) << error;
+    ASSERT_TRUE(LoadWorksheet(Path("p.csv"), &sheet, &error)) << error;
+    RangeRequest request;
+    request.recall = true;
+    request.window = 2;
+    request.columns = ColumnChoice{{0, 1}, {2}, -1};
+    request.inputBounds = net.inputBounds;
+    request.outputBounds = net.outputBounds;
+    Range range;
+    ASSERT_TRUE(BuildRange(sheet, request, &range, &error)) << error;
+    std::vector<std::vector<Cell>> whole, pieces;
+    ASSERT_TRUE(RecallRange(range, net.settings, net.weights, 1000, &whole, &error)) << error;
+    int answered = 0;
+    for (const Cell& c : whole[0])
+        answered += c.kind == CellKind::Number;
+    EXPECT_EQ(answered, 11);
+    for (int rows : {2, 3, 7, 10}) {
+        ASSERT_TRUE(RecallRange(range, net.settings, net.weights, rows, &pieces, &error)) << error;
+        for (int r = 0; r < range.rows(); ++r)
+            EXPECT_EQ(pieces[0][r].text, whole[0][r].text) << rows << " " << r;
+    }
 }
 
 } // namespace
