@@ -138,7 +138,7 @@ void RecordSettings(RunFigures* run, const NetSettings& s, const TrainPlan& plan
     add("epochs", std::to_string(plan.epochs));
     add("validate", ShortNumber(plan.validate));
     add("patience", plan.validate > 0.0 ? std::to_string(plan.patience) : "off");
-    add("resumed from", a.resume);
+    if (!a.resume.empty()) add("resumed from", a.resume);
 }
 
 } // namespace

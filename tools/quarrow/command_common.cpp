@@ -105,14 +105,21 @@ void DescribeNetwork(std::ostream& out, const Range& range, const NetSettings& s
         << "\n";
 }
 
+namespace {
+
+// The weights' span rounded outwards, so that the bins have readable edges.
+void HistogramSpan(const std::vector<double>& weights, double* lo, double* hi) {
+    *lo = std::floor(*std::min_element(weights.begin(), weights.end()) * 10.0) / 10.0;
+    *hi = std::ceil(*std::max_element(weights.begin(), weights.end()) * 10.0) / 10.0;
+    if (*hi <= *lo) *hi = *lo + 1.0;
+}
+
+} // namespace
+
 void PrintWeightHistogram(std::ostream& out, const std::vector<double>& weights, int bins) {
     if (weights.empty()) return;
-    double lo = *std::min_element(weights.begin(), weights.end());
-    double hi = *std::max_element(weights.begin(), weights.end());
-    // Round the span outwards so that the bins have readable edges.
-    lo = std::floor(lo * 10.0) / 10.0;
-    hi = std::ceil(hi * 10.0) / 10.0;
-    if (hi <= lo) hi = lo + 1.0;
+    double lo, hi;
+    HistogramSpan(weights, &lo, &hi);
     std::string text = ResultText(WeightHistStr(static_cast<int16_t>(bins), lo, hi));
     std::vector<long> counts;
     if (!HistogramCounts(text, &counts)) {
@@ -157,15 +164,8 @@ bool RecordWeights(const Range& range, const NetSettings& s, std::vector<double>
                                              static_cast<int>(range.outputs.size())));
     if (!ReadWeights(count, weights, error)) return false;
     if (weights->empty()) return true;
-    double lo = *std::min_element(weights->begin(), weights->end());
-    double hi = *std::max_element(weights->begin(), weights->end());
-    // Round the span outwards so that the bins have readable edges.
-    lo = std::floor(lo * 10.0) / 10.0;
-    hi = std::ceil(hi * 10.0) / 10.0;
-    if (hi <= lo) hi = lo + 1.0;
-    run->histLo = lo;
-    run->histHi = hi;
-    std::string text = ResultText(WeightHistStr(10, lo, hi));
+    HistogramSpan(*weights, &run->histLo, &run->histHi);
+    std::string text = ResultText(WeightHistStr(10, run->histLo, run->histHi));
     if (!HistogramCounts(text, &run->histogram)) run->histogram.clear();
     return true;
 }
