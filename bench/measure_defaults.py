@@ -7,10 +7,11 @@ The tables come from Debian's weka package, read at run time and never committed
 
 Each table is converted from ARFF to a CSV sheet with a mode column (a seeded 70/30 split
 into TRAIN and TEST rows, unless the table comes with its own test file). Every setting is
-compared with the baseline by changing that one setting; the figure is the test accuracy
-(classification) or the test RMSE in data units (regression), averaged over the seeds.
+compared with the baseline by changing that one setting; the figure is the test accuracy in %
+(classification; higher is better) or the test RMSE in data units (cpu, a regression; lower is
+better), averaged over the seeds.
 
-    bench/measure_defaults.py build/tools/quarrow/quarrow [DATA_DIR] [--quick]
+    bench/measure_defaults.py build/tools/quarrow/quarrow [DATA_DIR] [--quick] [--round=N]
 """
 import csv
 import json
@@ -31,21 +32,32 @@ TABLES = [
     ("segment", "segment-challenge.arff", "segment-test.arff"),
     ("cpu", "cpu.arff", None),
 ]
-BASELINE = {"--hidden": "8", "--rate": "0.3", "--momentum": "0.8", "--encoding": "one-hot",
-            "--validate": "0.2", "--patience": "300", "--epochs": "3000"}
-VARIANTS = [
-    ("baseline", {}),
-    ("coded output", {"--encoding": "coded"}),
-    ("hidden 4", {"--hidden": "4"}),
-    ("hidden 16", {"--hidden": "16"}),
-    ("rate 0.1", {"--rate": "0.1"}),
-    ("rate 0.5", {"--rate": "0.5"}),
-    ("momentum 0.5", {"--momentum": "0.5"}),
-    ("momentum 0.9", {"--momentum": "0.9"}),
-    ("patience 100", {"--patience": "100"}),
-    ("patience 1000", {"--patience": "1000"}),
-    ("validate 0.3", {"--validate": "0.3"}),
-    ("no validation, 500 epochs", {"--validate": "0", "--epochs": "500"}),
+# Round 1 changes one setting at a time from a first guess; round 2 starts from the winners of
+# round 1 (hidden 16, momentum 0.9) and checks the settings whose round-1 answer was mixed.
+ROUNDS = [
+    ({"--hidden": "8", "--rate": "0.3", "--momentum": "0.8", "--encoding": "one-hot",
+      "--validate": "0.2", "--patience": "300", "--epochs": "3000"},
+     [("baseline", {}),
+      ("coded output", {"--encoding": "coded"}),
+      ("hidden 4", {"--hidden": "4"}),
+      ("hidden 16", {"--hidden": "16"}),
+      ("rate 0.1", {"--rate": "0.1"}),
+      ("rate 0.5", {"--rate": "0.5"}),
+      ("momentum 0.5", {"--momentum": "0.5"}),
+      ("momentum 0.9", {"--momentum": "0.9"}),
+      ("patience 100", {"--patience": "100"}),
+      ("patience 1000", {"--patience": "1000"}),
+      ("validate 0.3", {"--validate": "0.3"}),
+      ("no validation, 500 epochs", {"--validate": "0", "--epochs": "500"})]),
+    ({"--hidden": "16", "--rate": "0.3", "--momentum": "0.9", "--encoding": "one-hot",
+      "--validate": "0.2", "--patience": "300", "--epochs": "3000"},
+     [("baseline", {}),
+      ("hidden 32", {"--hidden": "32"}),
+      ("rate 0.1", {"--rate": "0.1"}),
+      ("patience 1000", {"--patience": "1000"}),
+      ("validate 0.1", {"--validate": "0.1"}),
+      ("no validation, 500 epochs", {"--validate": "0", "--epochs": "500"}),
+      ("no validation, 1500 epochs", {"--validate": "0", "--epochs": "1500"})]),
 ]
 SEEDS = [1, 2]
 
@@ -158,20 +170,25 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         sheets = {seed: prepare(data_dir, work, seed) for seed in seeds}
         table_names = [t[0] for t in TABLES]
-        print("| setting | " + " | ".join(table_names) + " |")
-        print("|---" * (len(table_names) + 1) + "|")
-        for label, change in VARIANTS:
-            settings = dict(BASELINE)
-            settings.update(change)
-            cells = []
-            for i, table in enumerate(table_names):
-                vals = []
-                for seed in seeds:
-                    v, _ = run(quarrow, sheets[seed][i], settings, seed, work)
-                    if v is not None:
-                        vals.append(v)
-                cells.append("%.1f" % (sum(vals) / len(vals)) if vals else "fails")
-            print("| %s | %s |" % (label, " | ".join(cells)), flush=True)
+        rounds = [int(a.split("=")[1]) for a in sys.argv if a.startswith("--round=")]
+        for number, (baseline, variants) in enumerate(ROUNDS, 1):
+            if rounds and number not in rounds:
+                continue
+            print("\nRound %d: %s" % (number, " ".join("%s %s" % kv for kv in baseline.items())))
+            print("| setting | " + " | ".join(table_names) + " |")
+            print("|---" * (len(table_names) + 1) + "|")
+            for label, change in variants:
+                settings = dict(baseline)
+                settings.update(change)
+                cells = []
+                for i, table in enumerate(table_names):
+                    vals = []
+                    for seed in seeds:
+                        v, _ = run(quarrow, sheets[seed][i], settings, seed, work)
+                        if v is not None:
+                            vals.append(v)
+                    cells.append("%.1f" % (sum(vals) / len(vals)) if vals else "fails")
+                print("| %s | %s |" % (label, " | ".join(cells)), flush=True)
 
 
 if __name__ == "__main__":
