@@ -389,7 +389,9 @@ bool BuildRange(const Worksheet& sheet, const RangeRequest& request, Range* rang
                     }
                 }
                 if (!usable) {
-                    if (output && request.recall) range->targetsComplete = false;
+                    // A SKIP row is never scored: its missing target spoils no score.
+                    if (output && request.recall && words[r] != "SKIP")
+                        range->targetsComplete = false;
                     cell = filler;
                 }
             }

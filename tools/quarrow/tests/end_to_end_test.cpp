@@ -88,6 +88,9 @@ TEST_F(QuarrowRun, PredictRepeatsTheTrainedNetworkInBothMethodsAndEncodings) {
                   0)
             << err_.str();
         EXPECT_EQ(Read("predicted.csv"), Read("trained.csv")) << method << c.encoding;
+        // Scored apart by the sheet's mode words: 5 TRAIN rows, 2 TEST rows, the SKIP row left out.
+        EXPECT_NE(out_.str().find("colour, training rows (5)"), std::string::npos) << out_.str();
+        EXPECT_NE(out_.str().find("colour, testing rows (2)"), std::string::npos) << out_.str();
 
         Worksheet sheet;
         std::string error;
@@ -313,12 +316,26 @@ TEST_F(QuarrowRun, ValidationLeavesTestRowsAloneAndKeepsTheBestWeights) {
                    "--rate",     "0.9",         "--quiet",    "--metrics", Path("m.json")}),
               0)
         << err_.str();
-    const std::string json = Read("m.json");
+    // The set of every sheet row, from the JSON record.
+    auto modes = [&]() {
+        const std::string json = Read("m.json");
+        const size_t from = json.find("\"modes\":[") + 9;
+        std::vector<std::string> words;
+        for (size_t at = from; json[at] != ']'; at = json.find_first_of(",]", at + 1)) {
+            if (json[at] == ',') ++at;
+            words.push_back(json.substr(at + 1, json.find('"', at + 1) - at - 1));
+        }
+        return words;
+    };
+    std::vector<std::string> sets = modes();
+    ASSERT_EQ(sets.size(), 60u);
     int validation = 0;
-    for (size_t at = json.find("\"VALIDATION\""); at != std::string::npos;
-         at = json.find("\"VALIDATION\"", at + 1))
-        ++validation;
+    for (int r = 0; r < 60; ++r) {
+        validation += sets[r] == "VALIDATION";
+        EXPECT_EQ(sets[r] == "TEST", r % 4 == 0) << r; // TEST rows stay TEST rows
+    }
     EXPECT_EQ(validation, 11); // a quarter of the 45 TRAIN rows
+    const std::string json = Read("m.json");
     EXPECT_NE(json.find("\"stopRule\":\"validation patience"), std::string::npos) << json;
 
     // y spans 0 .. 10 with no margin: validation RMSE / 10 is the 0..1 error.
@@ -333,14 +350,17 @@ TEST_F(QuarrowRun, ValidationLeavesTestRowsAloneAndKeepsTheBestWeights) {
     EXPECT_NEAR(rmse / 10.0, lowest, 1e-12);
 
     // The same run with the class column as output: every class gives its share.
+    // TRAIN rows: 15 of class a, 30 of class b; a quarter of each, rounded.
     ASSERT_EQ(Run({"train", Path("v.csv"), "-i", "x:y", "-o", "c", "-m", "m", "--validate", "0.25",
-                   "--epochs", "5", "--quiet", "--out", Path("o.csv")}),
+                   "--epochs", "5", "--quiet", "--metrics", Path("m.json")}),
               0)
         << err_.str();
-    Worksheet out;
-    std::string error;
-    ASSERT_TRUE(LoadWorksheet(Path("o.csv"), &out, &error)) << error;
-    EXPECT_EQ(out.names.back(), "c predicted");
+    sets = modes();
+    int perClass[2] = {0, 0};
+    for (int r = 0; r < 60; ++r)
+        perClass[r % 3 == 0 ? 0 : 1] += sets[r] == "VALIDATION";
+    EXPECT_EQ(perClass[0], 4);
+    EXPECT_EQ(perClass[1], 8);
 }
 
 // Training resumed from a saved network continues the same arithmetic: with no momentum and no
