@@ -149,7 +149,11 @@ RowPredictions SheetPredictions(const Range& range, int sheetRows,
         if (at < 0 || !range.IsDataRow(at)) continue;
         for (size_t k = 0; k < outputs.size(); ++k)
             p.cells[r][k] = outputs[k][at];
-        p.modes[r] = UpperText(setOfRow[at].empty() ? range.mode[at] : setOfRow[at]);
+        const std::string& set = setOfRow[at];
+        if (!set.empty() && set != "all")
+            p.modes[r] = UpperText(set);
+        else if (range.sheetWord[at] == "SKIP")
+            p.modes[r] = "SKIP";
         p.outOfRange[r] = range.outOfRange[at] != 0;
     }
     return p;
