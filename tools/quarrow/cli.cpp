@@ -232,7 +232,6 @@ int RunQuarrow(const std::vector<std::string>& args, std::ostream& out, std::ost
     int code = 0;
     if (t->parsed()) {
         why = FinishSheetArgs(t, &train.sheet, trainHidden, trainMethod);
-        train.sheet.validateGiven = t->count("--validate") > 0;
         if (why.empty()) code = CommandTrain(train, out, err);
     } else if (p->parsed()) {
         code = CommandPredict(predict, out, err);

@@ -15,7 +15,6 @@ struct SheetArgs {
     std::vector<std::string> symbolic; // columns whose every value is a category
     std::vector<std::string> classes;  // "COLUMN=a,b,c": an explicit symbol order
     NetSettings settings;
-    bool validateGiven = false;
 };
 
 struct TrainArgs {

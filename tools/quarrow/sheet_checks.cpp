@@ -10,7 +10,7 @@ namespace {
 bool LooksLikeNonNumber(const std::string& text) {
     std::string u = UpperText(text);
     if (u == "-" || u == "?") return true;
-    if (u[0] == '+' || u[0] == '-') u.erase(0, 1);
+    if (!u.empty() && (u[0] == '+' || u[0] == '-')) u.erase(0, 1);
     for (const char* word : {"NAN", "INF", "INFINITY", "1.#INF", "1.#QNAN", "#NUM!", "#DIV/0!",
                              "#VALUE!", "#N/A", "N/A", "NA", "NULL"})
         if (u == word) return true;
