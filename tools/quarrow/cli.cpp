@@ -16,7 +16,7 @@
 namespace {
 
 const char kDescription[] =
-    "quarrow: neural networks on worksheets saved as CSV files.\n"
+    "quarrow: neural networks on worksheets: CSV files or .xlsx workbooks.\n"
     "The first row of a sheet names its columns. Columns are chosen by name (\"x1,x2\"), by\n"
     "spreadsheet letter (\"A,B\") or as ranges (\"A:D\", \"height:weight\"); a name is tried\n"
     "before letters. A column of texts is symbolic: each text is one class. An empty row is a\n"
@@ -26,7 +26,9 @@ const char kDescription[] =
 // The options that shape the network and its training, shared by train and evolve.
 void AddSheetOptions(CLI::App* app, SheetArgs* a, std::string* hidden, std::string* method) {
     NetSettings& s = a->settings;
-    app->add_option("sheet", a->sheet, "the worksheet (a CSV file)")->required();
+    app->add_option("sheet", a->sheet, "the worksheet: a CSV file or an .xlsx workbook")
+        ->required();
+    app->add_option("--sheet", a->sheetName, "the workbook's sheet to read (default: the first)");
     app->add_option("--inputs,-i", a->inputs, "input columns")->required();
     app->add_option("--outputs,-o", a->outputs, "output columns")->required();
     app->add_option("--mode,-m", a->mode, "the mode column (TRAIN, TEST, SKIP, MIN, MAX, SYMBOL)");
@@ -158,7 +160,10 @@ int RunQuarrow(const std::vector<std::string>& args, std::ostream& out, std::ost
 
     PredictArgs predict;
     CLI::App* p = app.add_subcommand("predict", "predict a sheet with a saved network");
-    p->add_option("sheet", predict.sheet, "the worksheet (a CSV file)")->required();
+    p->add_option("sheet", predict.sheet, "the worksheet: a CSV file or an .xlsx workbook")
+        ->required();
+    p->add_option("--sheet", predict.sheetName,
+                  "the workbook's sheet to read (default: the first)");
     p->add_option("--net", predict.net, "the saved network")->required();
     p->add_option("--out", predict.out, "write the sheet with the predictions to this CSV file");
     p->add_option("--inputs,-i", predict.inputs, "input columns (default: by the network's names)");

@@ -11,6 +11,7 @@
 // What every command that builds a network from a sheet is told.
 struct SheetArgs {
     std::string sheet;
+    std::string sheetName;             // a workbook's sheet; empty: the first
     std::string inputs, outputs, mode; // column lists: names, letters or ranges
     std::vector<std::string> symbolic; // columns whose every value is a category
     std::vector<std::string> classes;  // "COLUMN=a,b,c": an explicit symbol order
@@ -32,7 +33,7 @@ struct TrainArgs {
 };
 
 struct PredictArgs {
-    std::string sheet, net, out, inputs, mode, metrics;
+    std::string sheet, sheetName, net, out, inputs, mode, metrics;
     bool strict = false;
     bool quiet = false;
 };

@@ -8,6 +8,7 @@
 #include "report_text.h"
 #include "scoring.h"
 #include "sheet_checks.h"
+#include "workbook_read.h"
 
 namespace {
 
@@ -47,7 +48,8 @@ int CommandPredict(const PredictArgs& a, std::ostream& out, std::ostream& err) {
     NetworkFile net;
     Worksheet sheet;
     std::string error;
-    if (!LoadNetworkFile(a.net, &net, &error) || !LoadWorksheet(a.sheet, &sheet, &error))
+    if (!LoadNetworkFile(a.net, &net, &error) ||
+        !LoadSheetFile(a.sheet, a.sheetName, &sheet, &error))
         return fail(2, error);
     const int originalColumns = sheet.columnCount();
 
