@@ -3,7 +3,7 @@
 # nothing is fetched when everything is there already.
 set -euo pipefail
 need=()
-for pkg in cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev; do
+for pkg in cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev libfann-dev; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then
