@@ -4,7 +4,8 @@
 // the four trainers are interleaved round by round so that load from elsewhere hits each
 // alike, and every figure is the median of its rounds.
 //
-//   fann_compare [rounds]      (default 7; QUAR_BENCH_CPU picks the CPU, default the last)
+//   fann_compare [rounds [topology]]   rounds default 7; topology e.g. "64-32-8" runs that one
+//   (QUAR_BENCH_CPU picks the CPU, default the last)
 #include "fann_backend.h"
 #include "quar1432.h"
 
@@ -168,6 +169,7 @@ struct Trainer {
 
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+    const std::string only = argc > 2 ? argv[2] : "";
     PinToOneCpu();
     std::printf("%s; median of %d interleaved rounds; weight updates per second in millions\n",
                 CpuModel().c_str(), rounds);
@@ -178,6 +180,7 @@ int main(int argc, char** argv) {
     std::printf("%-22s %8s %9s %9s %9s %9s %7s %7s\n", "topology x patterns", "weights", "double",
                 "fixed", "FANN dbl", "FANN flt", "dbl/F", "fix/F");
     for (const Topology& t : kTopologies) {
+        if (Name(t).rfind(only, 0) != 0) continue;
         const unsigned in = t.layers.front(), out = t.layers.back();
         const std::vector<double> inputs = Synthetic(17, size_t(in) * t.patterns);
         const std::vector<double> targets = Synthetic(29, size_t(out) * t.patterns);
