@@ -85,6 +85,19 @@ inline void StoreNarrowI16(int16_t* p, VI v) {
         _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), packed);
 }
+// The first `count` (1 ... 3) lanes: loads read nothing and stores write nothing past them.
+inline __m256i FirstLanes(int32_t count) {
+    return _mm256_cmpgt_epi64(_mm256_set1_epi64x(count), _mm256_set_epi64x(3, 2, 1, 0));
+}
+// The update of the last `count` weights of a unit, in one masked vector step.
+inline void UpdateDoubleTail(double* w, double* last, const double* a, int32_t count, VD g,
+                             VD momentum, bool withMomentum) {
+    const __m256i lanes = FirstLanes(count);
+    VD change = MulD(_mm256_maskload_pd(a, lanes), g);
+    if (withMomentum) change = AddD(change, MulD(_mm256_maskload_pd(last, lanes), momentum));
+    _mm256_maskstore_pd(last, lanes, change);
+    _mm256_maskstore_pd(w, lanes, AddD(_mm256_maskload_pd(w, lanes), change));
+}
 #else
 using VD = __m128d;
 using VI = __m128i;
@@ -153,11 +166,19 @@ inline VI HighI16(const int16_t* p) {
 inline void StoreNarrowI16(int16_t* p, VI v) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packs_epi32(v, v));
 }
+// The update of the last weight of a unit (two lanes leave at most one).
+inline void UpdateDoubleTail(double* w, double* last, const double* a, int32_t, VD g, VD momentum,
+                             bool withMomentum) {
+    double change = a[0] * _mm_cvtsd_f64(g);
+    if (withMomentum) change = change + last[0] * _mm_cvtsd_f64(momentum);
+    last[0] = change;
+    w[0] = w[0] + change;
+}
 #endif
 
 // The wrapping sum of a vector's lanes.
 inline int32_t SumI(VI v) {
-    alignas(32) int32_t lanes[kLanesI];
+    int32_t lanes[kLanesI];
     StoreI(lanes, v);
     uint32_t sum = 0;
     for (int32_t q = 0; q < kLanesI; ++q)
@@ -243,34 +264,26 @@ void BackDouble(const double* deltaAbove, const double* w, int32_t n, int32_t ab
 
 void UpdateDouble(double* w, double* last, const double* a, int32_t inputs, int32_t units,
                   const double* delta, double rateFactor, double momentum) {
+    const VD m = Set1D(momentum);
+    const int32_t vectorEnd = inputs - inputs % kLanesD;
     for (int32_t j = 0; j < units; ++j, w += inputs, last += inputs) {
-        const double g = rateFactor * delta[j];
-        const VD gv = Set1D(g);
-        const VD m = Set1D(momentum);
-        int32_t i = 0;
+        const VD g = Set1D(rateFactor * delta[j]);
         if (momentum != 0.0) {
-            for (; i + kLanesD <= inputs; i += kLanesD) {
-                const VD change = AddD(MulD(LoadD(a + i), gv), MulD(LoadD(last + i), m));
+            for (int32_t i = 0; i < vectorEnd; i += kLanesD) {
+                const VD change = AddD(MulD(LoadD(a + i), g), MulD(LoadD(last + i), m));
                 StoreD(last + i, change);
                 StoreD(w + i, AddD(LoadD(w + i), change));
-            }
-            for (; i < inputs; ++i) {
-                const double change = a[i] * g + last[i] * momentum;
-                last[i] = change;
-                w[i] = w[i] + change;
             }
         } else {
-            for (; i + kLanesD <= inputs; i += kLanesD) {
-                const VD change = MulD(LoadD(a + i), gv);
+            for (int32_t i = 0; i < vectorEnd; i += kLanesD) {
+                const VD change = MulD(LoadD(a + i), g);
                 StoreD(last + i, change);
                 StoreD(w + i, AddD(LoadD(w + i), change));
             }
-            for (; i < inputs; ++i) {
-                const double change = a[i] * g;
-                last[i] = change;
-                w[i] = w[i] + change;
-            }
         }
+        if (vectorEnd < inputs)
+            UpdateDoubleTail(w + vectorEnd, last + vectorEnd, a + vectorEnd, inputs - vectorEnd, g,
+                             m, momentum != 0.0);
     }
 }
 
