@@ -10,6 +10,8 @@ namespace {
 PassLayout<double, double, double, double> layout;
 const PassKernels* kernels;
 
+constexpr int32_t kLogisticCode = 3; // its units go through the kernels, several at once
+
 struct DoubleSteps {
     static void BeginPass() {
         layout.Bind(gNet.unitActivationsDouble, gNet.unitDeltasDouble, gNet.weightsDouble,
@@ -40,13 +42,18 @@ struct DoubleSteps {
     // Each unit's net input is built in its own activation slot, then passed through the
     // transfer function.
     static void Forward() {
+        const bool logistic = gNet.transferCode == kLogisticCode;
         for (int32_t l = 1; l < gNet.layerCount; ++l) {
             const int32_t units = gNet.layerSize[l];
             double* unit = layout.activations[l];
             kernels->forwardDouble(layout.activations[l - 1], layout.weights[l],
                                    gNet.layerSize[l - 1] + 1, units, unit);
-            for (int32_t j = 0; j < units; ++j)
-                unit[j] = ApplyTransferDouble(unit[j]);
+            if (logistic && units > 1) {
+                kernels->logisticDouble(unit, units, gNet.transferGain);
+            } else {
+                for (int32_t j = 0; j < units; ++j)
+                    unit[j] = ApplyTransferDouble(unit[j]);
+            }
         }
     }
 

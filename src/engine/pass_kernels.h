@@ -18,6 +18,9 @@ struct PassKernels {
     // momentum is not 0); last[i] = change; w[i] += change.
     void (*updateDouble)(double* w, double* last, const double* a, int32_t inputs, int32_t units,
                          const double* delta, double rateFactor, double momentum);
+    // net[j] = 1 / (1 + e^(-gain x net[j])) for j < count, with the engine's exponential: what
+    // the double transfer function gives for its logistic code.
+    void (*logisticDouble)(double* net, int32_t count, double gain);
     // net[j] = wrapping sum over i < inputs of ((w[j x inputs + i] >> 16) x below[i] + 256) >> 9.
     void (*forwardFixed)(const int16_t* below, const int32_t* w, int32_t inputs, int32_t units,
                          int32_t* net);

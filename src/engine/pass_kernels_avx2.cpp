@@ -3,8 +3,7 @@
 #if defined(__AVX2__)
 #include "engine/pass_kernels_body.h"
 
-extern const PassKernels kAvx2Kernels = {"avx2",       ForwardDouble, BackDouble, UpdateDouble,
-                                         ForwardFixed, BackFixed,     UpdateFixed};
+extern const PassKernels kAvx2Kernels = KernelSet("avx2");
 extern const PassKernels* const kAvx2KernelsIfBuilt = &kAvx2Kernels;
 #else
 #include "engine/pass_kernels.h"

@@ -2,6 +2,7 @@
 // pass_kernels_avx2.cpp (compiled for AVX2). Everything here has internal linkage and uses no
 // inline function of another header, so code built for AVX2 can never stand in for baseline
 // code at link time. The vector helpers below are the only part written per instruction set.
+#include "engine/exact_exp.h"
 #include "engine/pass_kernels.h"
 
 #include <immintrin.h>
@@ -9,6 +10,8 @@
 #include <cstdint>
 
 namespace {
+
+#include "engine/exact_exp_table.inc"
 
 #if defined(__AVX2__)
 using VD = __m256d;
@@ -33,6 +36,19 @@ inline VD AddD(VD a, VD b) {
 inline VD MulD(VD a, VD b) {
     return _mm256_mul_pd(a, b);
 }
+inline VD SubD(VD a, VD b) {
+    return _mm256_sub_pd(a, b);
+}
+inline VD NegD(VD a) {
+    return _mm256_xor_pd(a, _mm256_set1_pd(-0.0));
+}
+inline VD AndNotSignD(VD a) {
+    return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a);
+}
+inline VD DivD(VD a, VD b) {
+    return _mm256_div_pd(a, b);
+}
+
 // Lanes p[0], p[stride], p[2 stride], ...
 inline VD StridedD(const double* p, int32_t stride) {
     return _mm256_set_pd(p[3 * stride], p[2 * stride], p[stride], p[0]);
@@ -89,6 +105,39 @@ inline void StoreNarrowI16(int16_t* p, VI v) {
 inline __m256i FirstLanes(int32_t count) {
     return _mm256_cmpgt_epi64(_mm256_set1_epi64x(count), _mm256_set_epi64x(3, 2, 1, 0));
 }
+inline VD LoadFirstD(const double* p, int32_t count) {
+    return _mm256_maskload_pd(p, FirstLanes(count));
+}
+inline void StoreFirstD(double* p, int32_t count, VD v) {
+    _mm256_maskstore_pd(p, FirstLanes(count), v);
+}
+// The exponential's lane helpers: whole-number lanes as 32-bit integers (__m128i), one bit per
+// lane of a comparison, the table entries of the index lanes, and 2^e of exponent lanes.
+using VK = __m128i;
+inline VK WholeLanes(VD v) {
+    return _mm256_cvtpd_epi32(v);
+}
+inline int32_t GreaterEqualLanesD(VD a, VD b) {
+    return _mm256_movemask_pd(_mm256_cmp_pd(a, b, _CMP_GE_OQ));
+}
+inline int32_t EqualLanesD(VD a, VD b) {
+    return _mm256_movemask_pd(_mm256_cmp_pd(a, b, _CMP_EQ_OQ));
+}
+inline int32_t WithinLanesK(VK v, int32_t low, int32_t high) {
+    const VK outside = _mm_or_si128(_mm_cmplt_epi32(v, _mm_set1_epi32(low)),
+                                    _mm_cmpgt_epi32(v, _mm_set1_epi32(high)));
+    return ~_mm_movemask_ps(_mm_castsi128_ps(outside)) & 15;
+}
+inline VD GatherD(const double* base, VK index) {
+    // Entries of two doubles; four plain loads beat a gather instruction on many CPUs.
+    return _mm256_set_pd(base[2 * _mm_extract_epi32(index, 3)],
+                         base[2 * _mm_extract_epi32(index, 2)],
+                         base[2 * _mm_extract_epi32(index, 1)], base[2 * _mm_cvtsi128_si32(index)]);
+}
+inline VD Pow2D(VK exponent) {
+    const __m256i biased = _mm256_cvtepi32_epi64(_mm_add_epi32(exponent, _mm_set1_epi32(1023)));
+    return _mm256_castsi256_pd(_mm256_slli_epi64(biased, 52));
+}
 // The update of the last `count` weights of a unit, in one masked vector step.
 inline void UpdateDoubleTail(double* w, double* last, const double* a, int32_t count, VD g,
                              VD momentum, bool withMomentum) {
@@ -121,6 +170,19 @@ inline VD AddD(VD a, VD b) {
 inline VD MulD(VD a, VD b) {
     return _mm_mul_pd(a, b);
 }
+inline VD SubD(VD a, VD b) {
+    return _mm_sub_pd(a, b);
+}
+inline VD NegD(VD a) {
+    return _mm_xor_pd(a, _mm_set1_pd(-0.0));
+}
+inline VD AndNotSignD(VD a) {
+    return _mm_andnot_pd(_mm_set1_pd(-0.0), a);
+}
+inline VD DivD(VD a, VD b) {
+    return _mm_div_pd(a, b);
+}
+
 inline VD StridedD(const double* p, int32_t stride) {
     return _mm_loadh_pd(_mm_load_sd(p), p + stride);
 }
@@ -165,6 +227,37 @@ inline VI HighI16(const int16_t* p) {
 }
 inline void StoreNarrowI16(int16_t* p, VI v) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packs_epi32(v, v));
+}
+inline VD LoadFirstD(const double* p, int32_t) {
+    return _mm_load_sd(p); // two lanes leave at most one
+}
+inline void StoreFirstD(double* p, int32_t, VD v) {
+    _mm_store_sd(p, v);
+}
+using VK = __m128i;
+inline VK WholeLanes(VD v) {
+    return _mm_cvtpd_epi32(v);
+}
+inline int32_t GreaterEqualLanesD(VD a, VD b) {
+    return _mm_movemask_pd(_mm_cmpge_pd(a, b));
+}
+inline int32_t EqualLanesD(VD a, VD b) {
+    return _mm_movemask_pd(_mm_cmpeq_pd(a, b));
+}
+inline int32_t WithinLanesK(VK v, int32_t low, int32_t high) {
+    const VK outside = _mm_or_si128(_mm_cmplt_epi32(v, _mm_set1_epi32(low)),
+                                    _mm_cmpgt_epi32(v, _mm_set1_epi32(high)));
+    return ~_mm_movemask_ps(_mm_castsi128_ps(outside)) & 3;
+}
+inline VD GatherD(const double* base, VK index) {
+    const int32_t i0 = _mm_cvtsi128_si32(index);
+    const int32_t i1 = _mm_cvtsi128_si32(_mm_srli_si128(index, 4));
+    return _mm_loadh_pd(_mm_load_sd(base + 2 * i0), base + 2 * i1);
+}
+inline VD Pow2D(VK exponent) {
+    const VK biased =
+        _mm_unpacklo_epi32(_mm_add_epi32(exponent, _mm_set1_epi32(1023)), _mm_setzero_si128());
+    return _mm_castsi128_pd(_mm_slli_epi64(biased, 52));
 }
 // The update of the last weight of a unit (two lanes leave at most one).
 inline void UpdateDoubleTail(double* w, double* last, const double* a, int32_t, VD g, VD momentum,
@@ -284,6 +377,95 @@ void UpdateDouble(double* w, double* last, const double* a, int32_t inputs, int3
         if (vectorEnd < inputs)
             UpdateDoubleTail(w + vectorEnd, last + vectorEnd, a + vectorEnd, inputs - vectorEnd, g,
                              m, momentum != 0.0);
+    }
+}
+
+// ---- The logistic transfer of a layer ----------------------------------------------------
+
+// The same steps as the engine's exponential, one argument per lane: a double-double
+// approximation of e^x and the check that it rounds to one double. Lanes that the check cannot
+// settle, or whose argument or result lies out of the plain range, go to ExactExp itself, so
+// each of the first `lanes` results is the correctly rounded e^x.
+VD ExpLanes(VD x, int32_t lanes) {
+    constexpr double kRoundingShift = 0x1.8p52;
+    constexpr double kErrorBound = 0x1p-66;
+    const VD shift = Set1D(kRoundingShift);
+    const VD kd = SubD(AddD(MulD(x, Set1D(kInvLn2Step)), shift), shift);
+    const VK k = WholeLanes(kd);
+    const VD r0 = SubD(x, MulD(kd, Set1D(kLn2StepHi)));
+    // TwoSum(r0, -(kd x lo))
+    const VD b = NegD(MulD(kd, Set1D(kLn2StepLo)));
+    const VD rHi = AddD(r0, b);
+    const VD bPart = SubD(rHi, r0);
+    const VD rLo = AddD(SubD(r0, SubD(rHi, bPart)), SubD(b, bPart));
+    const VD poly =
+        AddD(Set1D(0.5),
+             MulD(rHi, AddD(Set1D(kInvFactorial3),
+                            MulD(rHi, AddD(Set1D(kInvFactorial4),
+                                           MulD(rHi, AddD(Set1D(kInvFactorial5),
+                                                          MulD(rHi, Set1D(kInvFactorial6)))))))));
+    const VD rest = MulD(MulD(rHi, rHi), poly);
+    // FastTwoSum(rHi, rLo + rest)
+    const VD tail = AddD(rLo, rest);
+    const VD pHi = AddD(rHi, tail);
+    const VD pLo = SubD(tail, SubD(pHi, rHi));
+    const VK index = _mm_and_si128(k, _mm_set1_epi32(255));
+    const VD tHi = GatherD(&kExpTable[0].hi, index);
+    const VD tLo = GatherD(&kExpTable[0].lo, index);
+    // TwoProduct(tHi, pHi) with both factors split in halves of 26 bits.
+    const VD splitter = Set1D(134217729.0);
+    const VD uHi = MulD(tHi, pHi);
+    const VD aScaled = MulD(splitter, tHi);
+    const VD aHi = SubD(aScaled, SubD(aScaled, tHi));
+    const VD aLo = SubD(tHi, aHi);
+    const VD bScaled = MulD(splitter, pHi);
+    const VD bHi = SubD(bScaled, SubD(bScaled, pHi));
+    const VD bLo = SubD(pHi, bHi);
+    const VD uLo =
+        AddD(AddD(AddD(SubD(MulD(aHi, bHi), uHi), MulD(aHi, bLo)), MulD(aLo, bHi)), MulD(aLo, bLo));
+    const VD low = AddD(tLo, AddD(uLo, AddD(MulD(tHi, pLo), MulD(tLo, pHi))));
+    // FastTwoSum(tHi, uHi), then FastTwoSum(sHi, sLo + low).
+    const VD sHi = AddD(tHi, uHi);
+    const VD sLo = SubD(uHi, SubD(sHi, tHi));
+    const VD tail2 = AddD(sLo, low);
+    const VD hi = AddD(sHi, tail2);
+    const VD lo = SubD(tail2, SubD(hi, sHi));
+    const VD bound = MulD(hi, Set1D(kErrorBound));
+    const VD up = AddD(hi, AddD(lo, bound));
+    const VK scale = _mm_srai_epi32(k, 8);
+
+    // |x| >= 2^-60 and -746 <= x <= 709.79 (NaN is neither), a normal result, a settled check.
+    const VD magnitude = AndNotSignD(x);
+    const int32_t plain = GreaterEqualLanesD(magnitude, Set1D(0x1p-60)) &
+                          GreaterEqualLanesD(x, Set1D(-746.0)) &
+                          GreaterEqualLanesD(Set1D(709.79), x) & WithinLanesK(scale, -1021, 1023) &
+                          EqualLanesD(up, AddD(hi, SubD(lo, bound)));
+    const VD result = MulD(up, Pow2D(scale));
+    const int32_t wanted = (1 << lanes) - 1;
+    if ((plain & wanted) == wanted) return result;
+    double values[kLanesD], arguments[kLanesD];
+    StoreD(values, result);
+    StoreD(arguments, x);
+    for (int32_t q = 0; q < lanes; ++q)
+        if (!((plain >> q) & 1)) values[q] = ExactExp(arguments[q]);
+    return LoadD(values);
+}
+
+// net[j] becomes 1 / (1 + e^(-gain x net[j])): the logistic code of the double transfer
+// function for several units at once. 1 + e^x >= 1, so the value already lies in 0 ... 1 and
+// needs none of the transfer function's limits.
+void LogisticDouble(double* net, int32_t count, double gain) {
+    const VD negativeGain = Set1D(-gain);
+    const VD one = Set1D(1.0);
+    int32_t j = 0;
+    for (; j + kLanesD <= count; j += kLanesD) {
+        const VD e = ExpLanes(MulD(negativeGain, LoadD(net + j)), kLanesD);
+        StoreD(net + j, DivD(one, AddD(one, e)));
+    }
+    if (j < count) {
+        const int32_t lanes = count - j;
+        const VD e = ExpLanes(MulD(negativeGain, LoadFirstD(net + j, lanes)), lanes);
+        StoreFirstD(net + j, lanes, DivD(one, AddD(one, e)));
     }
 }
 
@@ -415,6 +597,18 @@ void UpdateFixed(int32_t* w, int16_t* last, const int16_t* a, int32_t inputs, in
         for (; i < inputs; ++i)
             UpdateFixedWeight(w[i], last[i], a[i], g, momentum);
     }
+}
+
+// The table of this file's kernels.
+constexpr PassKernels KernelSet(const char* name) {
+    return {.name = name,
+            .forwardDouble = ForwardDouble,
+            .backDouble = BackDouble,
+            .updateDouble = UpdateDouble,
+            .logisticDouble = LogisticDouble,
+            .forwardFixed = ForwardFixed,
+            .backFixed = BackFixed,
+            .updateFixed = UpdateFixed};
 }
 
 } // namespace
