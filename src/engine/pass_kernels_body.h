@@ -481,12 +481,28 @@ template <int n> inline VI RoundedTerms(VI w, VI xHigh) {
     return SraI<n>(AddI(MaddI(w, xHigh), Set1I(1 << (n - 1))));
 }
 
-// Four units at a time share each load of the activations.
+// The sum of one unit's rounded terms: whole vectors, then single terms.
+inline int32_t ForwardFixedUnit(const int16_t* below, const int32_t* r, int32_t inputs,
+                                int32_t vectorEnd) {
+    uint32_t t = 0;
+    if (vectorEnd > 0) {
+        VI s = ZeroI();
+        for (int32_t i = 0; i < vectorEnd; i += kLanesI)
+            s = AddI(s, RoundedTerms<9>(LoadI(r + i), HighI16(below + i)));
+        t = uint32_t(SumI(s));
+    }
+    for (int32_t i = vectorEnd; i < inputs; ++i)
+        t += uint32_t(RoundedTerm<9>(r[i], below[i]));
+    return int32_t(t);
+}
+
+// Four units at a time share each load of the activations; layers narrower than a vector
+// go unit by unit.
 void ForwardFixed(const int16_t* below, const int32_t* w, int32_t inputs, int32_t units,
                   int32_t* net) {
     const int32_t vectorEnd = inputs - inputs % kLanesI;
     int32_t j = 0;
-    for (; j + 4 <= units; j += 4) {
+    for (; vectorEnd > 0 && j + 4 <= units; j += 4) {
         const int32_t* r0 = w + int64_t(j) * inputs;
         const int32_t* r1 = r0 + inputs;
         const int32_t* r2 = r1 + inputs;
@@ -512,16 +528,8 @@ void ForwardFixed(const int16_t* below, const int32_t* w, int32_t inputs, int32_
         net[j + 2] = int32_t(t2);
         net[j + 3] = int32_t(t3);
     }
-    for (; j < units; ++j) {
-        const int32_t* r = w + int64_t(j) * inputs;
-        VI s = ZeroI();
-        for (int32_t i = 0; i < vectorEnd; i += kLanesI)
-            s = AddI(s, RoundedTerms<9>(LoadI(r + i), HighI16(below + i)));
-        uint32_t t = uint32_t(SumI(s));
-        for (int32_t i = vectorEnd; i < inputs; ++i)
-            t += uint32_t(RoundedTerm<9>(r[i], below[i]));
-        net[j] = int32_t(t);
-    }
+    for (; j < units; ++j)
+        net[j] = ForwardFixedUnit(below, w + int64_t(j) * inputs, inputs, vectorEnd);
 }
 
 void BackFixed(const int16_t* deltaAbove, const int32_t* w, int32_t n, int32_t above, int32_t count,
@@ -584,9 +592,9 @@ void UpdateFixed(int32_t* w, int16_t* last, const int16_t* a, int32_t inputs, in
         // g: delta x rate x 2 rounded to 2^-16, taken as 16 bits.
         const int64_t scaled = int64_t(delta[j]) * rateFactor * 2 + 32768;
         const int32_t g = int16_t(uint16_t(uint64_t(scaled >> 16) & 0xFFFFu));
-        const VI factors = Set1I(int32_t((uint32_t(momentum) << 16) | uint16_t(g)));
         int32_t i = 0;
         for (; i + kLanesI <= inputs; i += kLanesI) {
+            const VI factors = Set1I(int32_t((uint32_t(momentum) << 16) | uint16_t(g)));
             const VI c = MaddI(PairsI16(a + i, last + i), factors);
             StoreNarrowI16(last + i, SraI<16>(AddI(SllI<1>(c), Set1I(32768))));
             const VI moved = AddI(LoadI(w + i), SraI<5>(AddI(c, Set1I(16))));
