@@ -101,15 +101,25 @@ inline void StoreNarrowI16(int16_t* p, VI v) {
         _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), packed);
 }
-// The first `count` (1 ... 3) lanes: loads read nothing and stores write nothing past them.
-inline __m256i FirstLanes(int32_t count) {
-    return _mm256_cmpgt_epi64(_mm256_set1_epi64x(count), _mm256_set_epi64x(3, 2, 1, 0));
-}
+// The first `count` (1 ... 3) lanes, the others 0 on loading; nothing past them is read or
+// written. Plain scalar moves rather than masked ones, which cannot take a value from a store
+// still in flight, and these values were mostly stored a moment before.
 inline VD LoadFirstD(const double* p, int32_t count) {
-    return _mm256_maskload_pd(p, FirstLanes(count));
+    return _mm256_set_pd(0.0, count > 2 ? p[2] : 0.0, count > 1 ? p[1] : 0.0, p[0]);
 }
 inline void StoreFirstD(double* p, int32_t count, VD v) {
-    _mm256_maskstore_pd(p, FirstLanes(count), v);
+    const __m128d low = _mm256_castpd256_pd128(v);
+    _mm_store_sd(p, low);
+    if (count > 1) _mm_storeh_pd(p + 1, low);
+    if (count > 2) _mm_store_sd(p + 2, _mm256_extractf128_pd(v, 1));
+}
+// The update of the last `count` weights of a unit, in one vector step.
+inline void UpdateDoubleTail(double* w, double* last, const double* a, int32_t count, VD g,
+                             VD momentum, bool withMomentum) {
+    VD change = MulD(LoadFirstD(a, count), g);
+    if (withMomentum) change = AddD(change, MulD(LoadFirstD(last, count), momentum));
+    StoreFirstD(last, count, change);
+    StoreFirstD(w, count, AddD(LoadFirstD(w, count), change));
 }
 // The exponential's lane helpers: whole-number lanes as 32-bit integers (__m128i), one bit per
 // lane of a comparison, the table entries of the index lanes, and 2^e of exponent lanes.
@@ -137,15 +147,6 @@ inline VD GatherD(const double* base, VK index) {
 inline VD Pow2D(VK exponent) {
     const __m256i biased = _mm256_cvtepi32_epi64(_mm_add_epi32(exponent, _mm_set1_epi32(1023)));
     return _mm256_castsi256_pd(_mm256_slli_epi64(biased, 52));
-}
-// The update of the last `count` weights of a unit, in one masked vector step.
-inline void UpdateDoubleTail(double* w, double* last, const double* a, int32_t count, VD g,
-                             VD momentum, bool withMomentum) {
-    const __m256i lanes = FirstLanes(count);
-    VD change = MulD(_mm256_maskload_pd(a, lanes), g);
-    if (withMomentum) change = AddD(change, MulD(_mm256_maskload_pd(last, lanes), momentum));
-    _mm256_maskstore_pd(last, lanes, change);
-    _mm256_maskstore_pd(w, lanes, AddD(_mm256_maskload_pd(w, lanes), change));
 }
 #else
 using VD = __m128d;
