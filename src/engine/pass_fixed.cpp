@@ -15,6 +15,8 @@ const PassKernels* kernels;
 
 // Units whose sums one kernel call leaves on the stack.
 constexpr int32_t kChunk = 128;
+// Layers with fewer inputs (bias included) are summed without the kernels.
+constexpr int32_t kNarrow = 8;
 
 struct FixedSteps {
     static void BeginPass() {
@@ -49,17 +51,28 @@ struct FixedSteps {
     }
 
     // Each term (w >> 16) x a is rounded to Q16 by itself before it is added; the sum wraps
-    // at 32 bits.
+    // at 32 bits. Layers of few inputs are summed here: a kernel call would cost more than
+    // their sums.
     static void Forward() {
         int32_t net[kChunk];
         for (int32_t l = 1; l < gNet.layerCount; ++l) {
             const int32_t inputs = gNet.layerSize[l - 1] + 1;
             const int32_t units = gNet.layerSize[l];
+            const int16_t* below = layout.activations[l - 1];
+            const int32_t* w = layout.weights[l];
             int16_t* unit = layout.activations[l];
+            if (inputs < kNarrow) {
+                for (int32_t j = 0; j < units; ++j, w += inputs) {
+                    uint32_t sum = 0;
+                    for (int32_t i = 0; i < inputs; ++i)
+                        sum += uint32_t(RoundShift((w[i] >> 16) * below[i], 9));
+                    unit[j] = ApplyTransferFixed(int32_t(sum));
+                }
+                continue;
+            }
             for (int32_t j0 = 0; j0 < units; j0 += kChunk) {
                 const int32_t count = units - j0 < kChunk ? units - j0 : kChunk;
-                kernels->forwardFixed(layout.activations[l - 1],
-                                      layout.weights[l] + int64_t(j0) * inputs, inputs, count, net);
+                kernels->forwardFixed(below, w + int64_t(j0) * inputs, inputs, count, net);
                 for (int32_t q = 0; q < count; ++q)
                     unit[j0 + q] = ApplyTransferFixed(net[q]);
             }
