@@ -28,6 +28,8 @@ test-windows:
 	bash scripts/test-windows.sh
 
 bench: build
+	@if [ -x $(BUILD)/bench/fann_compare ]; then $(BUILD)/bench/fann_compare; \
+	else echo "fann_compare not built: install libfann-dev"; fi
 	$(BUILD)/bench/training_bench
 	$(BUILD)/bench/exp_bench
 
