@@ -3,7 +3,10 @@
 # nothing is fetched when everything is there already.
 set -euo pipefail
 need=()
-for pkg in cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev; do
+# pkg-config finds libxlsxwriter (the results workbook); pugixml and openpyxl read what the
+# host writes back in the tests.
+for pkg in cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
+  libxlsxwriter-dev libpugixml-dev python3-openpyxl; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then

@@ -41,7 +41,7 @@ std::string Cells(const std::vector<std::string>& cells, const char* tag = "td")
 
 std::string Table(const std::vector<std::string>& head,
                   const std::vector<std::vector<std::string>>& rows) {
-    std::string s = "<table>" + Cells(head, "th");
+    std::string s = "<table>" + (head.empty() ? "" : Cells(head, "th"));
     for (const auto& row : rows)
         s += Cells(row);
     return s + "</table>";
@@ -59,7 +59,7 @@ std::string Summary(const RunFigures& run) {
         rows.push_back({"stopped by", run.stopRule});
         rows.push_back({"training seconds", Num(run.trainSeconds)});
     }
-    std::string s = "<h2>Run</h2>" + Table({"", ""}, rows);
+    std::string s = "<h2>Run</h2>" + Table({}, rows);
     if (!run.warnings.empty()) {
         s += "<h3>Warnings</h3><ul>";
         for (const std::string& w : run.warnings)

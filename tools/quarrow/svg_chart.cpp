@@ -21,9 +21,10 @@ std::string Px(double v) {
     return buffer;
 }
 
-// A linear map from data values onto pixels.
+// A linear map from data values onto pixels, its ends on whole steps of 1, 2 or 5 times a
+// power of ten so the ticks read as round numbers.
 struct Axis {
-    double lo = 0.0, hi = 1.0, from = 0.0, to = 1.0;
+    double lo = 0.0, hi = 1.0, from = 0.0, to = 1.0, step = 0.25;
     double operator()(double v) const { return from + (v - lo) / (hi - lo) * (to - from); }
 };
 
@@ -33,13 +34,17 @@ void Span(const std::vector<double>& values, double* lo, double* hi) {
         if (std::isfinite(v)) *lo = std::min(*lo, v), *hi = std::max(*hi, v);
 }
 
-Axis MakeAxis(double lo, double hi, double from, double to) {
+Axis MakeAxis(double lo, double hi, double from, double to, double pad = 0.0) {
     if (!(lo <= hi)) lo = 0.0, hi = 1.0;
     if (hi - lo < 1e-12 * std::max(1.0, std::fabs(hi))) {
-        double pad = std::max(0.5, std::fabs(hi) * 0.1);
-        lo -= pad, hi += pad;
+        double room = std::max(0.5, std::fabs(hi) * 0.1);
+        lo -= room, hi += room;
     }
-    return Axis{lo, hi, from, to};
+    double margin = (hi - lo) * pad;
+    lo -= margin, hi += margin;
+    double rough = (hi - lo) / 4.0, unit = std::pow(10.0, std::floor(std::log10(rough)));
+    double step = unit * (rough <= unit ? 1 : rough <= 2 * unit ? 2 : rough <= 5 * unit ? 5 : 10);
+    return Axis{std::floor(lo / step) * step, std::ceil(hi / step) * step, from, to, step};
 }
 
 struct Plot {
@@ -71,15 +76,21 @@ std::string Axes(const ChartFrame& f, const Axis& x, const Axis& y, bool xTicks 
     std::string s = Open(f.width, f.height, f.title);
     s += "<rect x=\"" + Px(p.left) + "\" y=\"" + Px(p.top) + "\" width=\"" + Px(p.right - p.left) +
          "\" height=\"" + Px(p.bottom - p.top) + "\" fill=\"none\" stroke=\"#888\"/>";
-    for (int k = 0; k <= 4; ++k) {
-        double vy = y.lo + (y.hi - y.lo) * k / 4.0, py = y(vy);
-        s += "<path d=\"M" + Px(p.left) + " " + Px(py) + "h" + Px(p.right - p.left) +
+    auto ticks = [](const Axis& a) {
+        std::vector<double> at;
+        for (double k = std::ceil(a.lo / a.step);
+             k * a.step <= a.hi * (1 + 1e-12) && at.size() < 12; ++k)
+            at.push_back(k * a.step);
+        return at;
+    };
+    for (double v : ticks(y)) {
+        s += "<path d=\"M" + Px(p.left) + " " + Px(y(v)) + "h" + Px(p.right - p.left) +
              "\" stroke=\"#eee\"/>";
-        s += Text(p.left - 4, py + 4, ShortNumber(vy, 4), "end");
-        if (!xTicks) continue;
-        double vx = x.lo + (x.hi - x.lo) * k / 4.0;
-        s += Text(x(vx), p.bottom + 14, ShortNumber(vx, 4));
+        s += Text(p.left - 4, y(v) + 4, ShortNumber(v, 4), "end");
     }
+    if (xTicks)
+        for (double v : ticks(x))
+            s += Text(x(v), p.bottom + 14, ShortNumber(v, 4));
     s += Text((p.left + p.right) / 2.0, f.height - 8, f.xLabel);
     s += Text(14, (p.top + p.bottom) / 2.0, f.yLabel, "middle",
               " transform=\"rotate(-90 14 " + Px((p.top + p.bottom) / 2.0) + ")\"");
@@ -104,11 +115,18 @@ std::string Legend(const ChartFrame& f,
 std::string Polylines(const std::vector<CurvePoint>& points, const Axis& x, const Axis& y,
                       const std::string& colour) {
     std::string s, run;
+    int length = 0;
+    CurvePoint last{0.0, 0.0};
+    // A point standing alone between gaps is drawn as a dot; a one-point line shows nothing.
     auto flush = [&] {
-        if (!run.empty())
+        if (length == 1)
+            s += "<circle cx=\"" + Px(x(last.x)) + "\" cy=\"" + Px(y(last.y)) +
+                 "\" r=\"2\" fill=\"" + XmlEscape(colour) + "\"/>";
+        else if (length > 1)
             s += "<polyline fill=\"none\" stroke=\"" + XmlEscape(colour) +
                  "\" stroke-width=\"1.5\" points=\"" + run + "\"/>";
         run.clear();
+        length = 0;
     };
     for (const CurvePoint& c : points) {
         if (std::isnan(c.y)) {
@@ -116,6 +134,8 @@ std::string Polylines(const std::vector<CurvePoint>& points, const Axis& x, cons
             continue;
         }
         run += (run.empty() ? "" : " ") + Px(x(c.x)) + "," + Px(y(c.y));
+        last = c;
+        ++length;
     }
     flush();
     return s;
@@ -211,8 +231,8 @@ std::string SvgScatterChart(const ChartFrame& f, const std::vector<PointSeries>&
         Span(ps.x, &lo, &hi);
         Span(ps.y, &lo, &hi);
     }
-    Axis x = MakeAxis(lo, hi, p.left, p.right);
-    Axis y = MakeAxis(lo, hi, p.bottom, p.top);
+    Axis x = MakeAxis(lo, hi, p.left, p.right, 0.05);
+    Axis y = MakeAxis(lo, hi, p.bottom, p.top, 0.05);
     std::string s = Axes(f, x, y);
     s += "<path d=\"M" + Px(p.left) + " " + Px(p.bottom) + "L" + Px(p.right) + " " + Px(p.top) +
          "\" stroke=\"#bbb\"/>";
@@ -234,7 +254,7 @@ std::string SvgScatterChart(const ChartFrame& f, const std::vector<PointSeries>&
         }
         if (path.empty()) continue;
         s += "<path d=\"" + path + "\" stroke=\"" + XmlEscape(ps.colour) +
-             "\" stroke-width=\"3\" stroke-linecap=\"round\" stroke-opacity=\"0.7\"/>";
+             "\" stroke-width=\"5\" stroke-linecap=\"round\" stroke-opacity=\"0.7\"/>";
         keys.push_back({ps.name, ps.colour});
     }
     return s + Legend(f, keys) + "</svg>";
@@ -280,13 +300,15 @@ std::string SvgConfusionChart(const std::string& title, const std::vector<std::s
 
 std::string SvgNetworkShape(const std::vector<int>& layers) {
     constexpr int kGap = 130, kUnit = 24;
-    int n = static_cast<int>(layers.size());
-    int width = std::max(60 + n * kGap, 240), height = 80 + (kMaxUnitsDrawn + 1) * kUnit;
+    auto shownOf = [](int units) { return std::clamp(units, 0, kMaxUnitsDrawn); };
+    int n = static_cast<int>(layers.size()), tallest = 1;
+    for (int units : layers)
+        tallest = std::max(tallest, shownOf(units));
+    int width = std::max(60 + n * kGap, 240), height = 80 + tallest * kUnit;
     std::string s = Open(width, height, "Network shape");
     auto unitY = [&](int shown, int k) {
-        return 40 + (kMaxUnitsDrawn + 1) * kUnit / 2.0 + (k - (shown - 1) / 2.0) * kUnit;
+        return 40 + tallest * kUnit / 2.0 + (k - (shown - 1) / 2.0) * kUnit;
     };
-    auto shownOf = [](int units) { return std::clamp(units, 0, kMaxUnitsDrawn); };
     for (int l = 0; l + 1 < n; ++l) {
         int a = shownOf(layers[l]), b = shownOf(layers[l + 1]);
         std::string d;
