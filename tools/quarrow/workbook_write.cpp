@@ -88,8 +88,9 @@ void WriteData(Book* b, const Worksheet& sheet, const RowPredictions& p) {
     }
     worksheet_freeze_panes(ws, 1, 0);
     for (int r = 0; r < sheet.rowCount() && b->error.empty(); ++r) {
-        for (int c = 0; c < columns; ++c)
-            Put(b, ws, r + 1, c, sheet.at(r, c));
+        const std::vector<Cell>& cells = sheet.rows[r];
+        for (int c = 0; c < columns && c < static_cast<int>(cells.size()); ++c)
+            Put(b, ws, r + 1, c, cells[c]);
         if (!predicting) continue;
         int column = columns;
         size_t r2 = static_cast<size_t>(r);
