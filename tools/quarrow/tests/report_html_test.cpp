@@ -34,6 +34,9 @@ TEST(ReportPage, WellFormedAndEscaped) {
     EXPECT_NE(page.find("trees &amp; &lt;more&gt;.csv"), std::string::npos);
     EXPECT_NE(page.find("validation patience"), std::string::npos);
     EXPECT_NE(page.find("x,colour"), std::string::npos); // the evolved design's inputs
+    // A run that measured nothing still makes a page.
+    EXPECT_TRUE(doc.load_string(HtmlReport(RunFigures{}).c_str(),
+                                pugi::parse_default | pugi::parse_doctype));
 }
 
 // However long the curves and however many points, the page stays small, and a single spike

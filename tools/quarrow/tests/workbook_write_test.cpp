@@ -176,15 +176,17 @@ TEST(ResultsWorkbook, ReadsBackInAnotherReader) {
     EXPECT_EQ(std::count(d.charts[3].begin(), d.charts[3].end(), ' '), 3) << "a series per class";
 }
 
-// A workbook that cannot be completed leaves the earlier file and no temporary behind.
+// An empty record still makes a workbook; one that cannot be completed leaves the earlier file
+// and no temporary behind.
 TEST(ResultsWorkbook, WholeOrNotAtAll) {
     fs::path dir = Scratch("book_atomic");
     fs::path book = dir / "results.xlsx";
+    std::string error;
+    ASSERT_TRUE(WriteResultsWorkbook(book.string(), Worksheet{}, RunFigures{}, &error)) << error;
     std::ofstream(book) << "earlier";
     Worksheet sheet = SampleSheet();
     RunFigures run = SampleRun();
     run.warnings.push_back(std::string(40000, 'w')); // more than a cell holds
-    std::string error;
     EXPECT_FALSE(WriteResultsWorkbook(book.string(), sheet, run, &error));
     EXPECT_NE(error.find("Figures!A"), std::string::npos) << error;
     std::ifstream in(book);
