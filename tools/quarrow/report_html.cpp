@@ -1,5 +1,6 @@
 #include "report_html.h"
 
+#include "file_replace.h"
 #include "svg_chart.h"
 #include "text_utf8.h"
 #include "worksheet.h"
@@ -182,4 +183,8 @@ std::string HtmlReport(const RunFigures& run) {
         s += SetSection(set);
     s += Scatters(run) + Histogram(run) + Schemas(run);
     return s + "</body></html>\n";
+}
+
+bool WriteHtmlReport(const std::string& path, const RunFigures& run, std::string* error) {
+    return ReplaceFileText(path, HtmlReport(run), error);
 }

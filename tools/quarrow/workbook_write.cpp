@@ -1,17 +1,13 @@
 #include "workbook_write.h"
 
+#include "file_replace.h"
 #include "report_html.h"
 #include "text_utf8.h"
 
 #include <xlsxwriter.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -403,34 +399,20 @@ bool Fill(Book* b, const Worksheet& sheet, const RunFigures& run) {
 
 bool WriteResultsWorkbook(const std::string& path, const Worksheet& sheet, const RunFigures& run,
                           std::string* error) {
-    std::string temporary = path + ".XXXXXX";
-    int fd = mkstemp(temporary.data());
-    if (fd < 0) {
-        *error = "cannot write beside " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    close(fd);
-    Book b;
-    b.workbook = workbook_new(temporary.c_str());
-    if (b.workbook == nullptr) {
-        std::remove(temporary.c_str());
-        *error = "cannot start the workbook " + path;
-        return false;
-    }
-    bool filled = Fill(&b, sheet, run);
-    lxw_error closed = workbook_close(b.workbook); // frees the workbook whatever happened
-    if (filled && closed != LXW_NO_ERROR) b.error = lxw_strerror(closed);
-    // The temporary file is private; the result gets the permissions any new file would.
-    mode_t mask = umask(0);
-    umask(mask);
-    if (b.error.empty() && chmod(temporary.c_str(), 0666 & ~mask) != 0)
-        b.error = std::strerror(errno);
-    if (b.error.empty() && std::rename(temporary.c_str(), path.c_str()) != 0)
-        b.error = std::strerror(errno);
-    if (!b.error.empty()) {
-        std::remove(temporary.c_str());
-        *error = "writing " + path + ": " + b.error;
-        return false;
-    }
-    return true;
+    return ReplaceFile(
+        path,
+        [&](const std::string& temporary, std::string* cause) {
+            Book b;
+            b.workbook = workbook_new(temporary.c_str());
+            if (b.workbook == nullptr) {
+                *cause = "the workbook could not be started";
+                return false;
+            }
+            bool filled = Fill(&b, sheet, run);
+            lxw_error closed = workbook_close(b.workbook); // frees it whatever happened
+            if (filled && closed != LXW_NO_ERROR) b.error = lxw_strerror(closed);
+            *cause = b.error;
+            return b.error.empty();
+        },
+        error);
 }
