@@ -1,10 +1,12 @@
 #include "report_html.h"
 
+#include "figures_view.h"
 #include "file_replace.h"
 #include "svg_chart.h"
 #include "text_utf8.h"
 #include "worksheet.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -49,17 +51,9 @@ std::string Table(const std::vector<std::string>& head,
 }
 
 std::string Summary(const RunFigures& run) {
-    std::vector<std::vector<std::string>> rows = {{"command", run.command},
-                                                  {"sheet", run.sheet},
-                                                  {"inputs", std::to_string(run.inputs.size())},
-                                                  {"outputs", std::to_string(run.outputs.size())},
-                                                  {"network", LayerText(run.layers)}};
-    if (run.epochsRun > 0) {
-        rows.push_back({"epochs run", std::to_string(run.epochsRun)});
-        rows.push_back({"weights kept from epoch", std::to_string(run.bestEpoch)});
-        rows.push_back({"stopped by", run.stopRule});
-        rows.push_back({"training seconds", Num(run.trainSeconds)});
-    }
+    std::vector<std::vector<std::string>> rows;
+    for (const auto& [name, value] : RunSummary(run))
+        rows.push_back({name, value});
     std::string s = "<h2>Run</h2>" + Table({}, rows);
     if (!run.warnings.empty()) {
         s += "<h3>Warnings</h3><ul>";
@@ -79,10 +73,13 @@ std::string Summary(const RunFigures& run) {
 std::string Curves(const RunFigures& run) {
     if (run.trainCurve.empty() && run.validationCurve.empty()) return "";
     ChartFrame f{"Error per epoch", "epoch", "error (0..1 scale)", 900, 320};
+    std::vector<double> epochs;
+    for (size_t k = 0; k < std::max(run.trainCurve.size(), run.validationCurve.size()); ++k)
+        epochs.push_back(CurveEpoch(run, k));
     return "<h2>Error curves</h2>" +
            SvgLineChart(f,
-                        {{"training", SetColour("train"), run.trainCurve},
-                         {"validation", SetColour("validation"), run.validationCurve}},
+                        {{"training", SetColour("train"), run.trainCurve, epochs},
+                         {"validation", SetColour("validation"), run.validationCurve, epochs}},
                         run.bestEpoch, "kept");
 }
 
@@ -162,13 +159,6 @@ std::string Schemas(const RunFigures& run) {
 }
 
 } // namespace
-
-std::string LayerText(const std::vector<int>& layers) {
-    std::string s;
-    for (int units : layers)
-        s += (s.empty() ? "" : "-") + std::to_string(units);
-    return s;
-}
 
 std::string HtmlReport(const RunFigures& run) {
     std::string title = "quarrow " + run.command + ": " + run.sheet;

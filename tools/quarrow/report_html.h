@@ -10,6 +10,3 @@
 std::string HtmlReport(const RunFigures& run);
 // The page at `path`, written whole or not at all.
 bool WriteHtmlReport(const std::string& path, const RunFigures& run, std::string* error);
-
-// The network's layers as "4-6-1".
-std::string LayerText(const std::vector<int>& layers);

@@ -175,20 +175,28 @@ std::vector<CurvePoint> SampleCurve(const std::vector<double>& values, int colum
 std::string SvgLineChart(const ChartFrame& f, const std::vector<LineSeries>& series, double marker,
                          const std::string& markerLabel) {
     Plot p = PlotOf(f);
-    size_t longest = 1;
-    double lo = std::numeric_limits<double>::infinity(), hi = -lo;
-    for (const LineSeries& s : series) {
-        longest = std::max(longest, s.values.size());
-        Span(s.values, &lo, &hi);
+    double lo = std::numeric_limits<double>::infinity(), hi = -lo, first = lo, last = -lo;
+    auto xOf = [](const LineSeries& line, double k1) {
+        size_t k = static_cast<size_t>(k1) - 1;
+        return k < line.x.size() ? line.x[k] : k1;
+    };
+    for (const LineSeries& line : series) {
+        Span(line.values, &lo, &hi);
+        if (line.values.empty()) continue;
+        first = std::min(first, xOf(line, 1.0));
+        last = std::max(last, xOf(line, static_cast<double>(line.values.size())));
     }
     lo = std::min(lo, 0.0); // errors read best against zero
-    Axis x = MakeAxis(1.0, static_cast<double>(longest), p.left, p.right);
+    Axis x = MakeAxis(first, last, p.left, p.right);
     Axis y = MakeAxis(lo, hi, p.bottom, p.top);
     std::string s = Axes(f, x, y);
     std::vector<std::pair<std::string, std::string>> keys;
     for (const LineSeries& line : series) {
         if (line.values.empty()) continue;
-        s += Polylines(SampleCurve(line.values, p.right - p.left), x, y, line.colour);
+        std::vector<CurvePoint> points = SampleCurve(line.values, p.right - p.left);
+        for (CurvePoint& c : points)
+            c.x = xOf(line, c.x);
+        s += Polylines(points, x, y, line.colour);
         keys.push_back({line.name, line.colour});
     }
     if (marker >= x.lo && marker <= x.hi && marker > 0.0) {

@@ -13,7 +13,8 @@ struct ChartFrame {
 
 struct LineSeries {
     std::string name, colour;
-    std::vector<double> values; // value k is drawn at x = k + 1
+    std::vector<double> values; // value k is drawn at x[k], or at k + 1 when x is empty
+    std::vector<double> x;      // rising
 };
 
 struct PointSeries {

@@ -1,7 +1,7 @@
 #include "workbook_write.h"
 
+#include "figures_view.h"
 #include "file_replace.h"
-#include "report_html.h"
 #include "text_utf8.h"
 
 #include <xlsxwriter.h>
@@ -108,7 +108,7 @@ Block WriteCurves(Book* b, const RunFigures& run) {
     size_t n = std::max(run.trainCurve.size(), run.validationCurve.size());
     for (size_t k = 0; k < n && b->error.empty(); ++k) {
         int row = static_cast<int>(k) + 1;
-        Number(b, ws, row, 0, static_cast<double>(k + 1));
+        Number(b, ws, row, 0, CurveEpoch(run, k));
         if (k < run.trainCurve.size()) Number(b, ws, row, 1, run.trainCurve[k]);
         if (k < run.validationCurve.size()) Number(b, ws, row, 2, run.validationCurve[k]);
     }
@@ -206,15 +206,7 @@ FigureBlocks WriteFigures(Book* b, lxw_worksheet* ws, const RunFigures& run) {
     FigureBlocks blocks;
     worksheet_set_column(ws, 0, 0, 28, nullptr);
     worksheet_set_column(ws, 1, 8, 14, nullptr);
-    std::vector<std::pair<std::string, std::string>> summary = {
-        {"command", run.command}, {"sheet", run.sheet}, {"network", LayerText(run.layers)}};
-    if (run.epochsRun > 0) {
-        summary.push_back({"epochs run", std::to_string(run.epochsRun)});
-        summary.push_back({"weights kept from epoch", std::to_string(run.bestEpoch)});
-        summary.push_back({"stopped by", run.stopRule});
-        summary.push_back({"training seconds", ExactNumber(run.trainSeconds)});
-    }
-    int row = Pairs(b, ws, 0, "Run", summary);
+    int row = Pairs(b, ws, 0, "Run", RunSummary(run));
     row = Pairs(b, ws, row, "Settings", run.settings);
     if (!run.warnings.empty()) {
         Text(b, ws, row++, 0, "Warnings", b->heading);

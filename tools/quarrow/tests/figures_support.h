@@ -28,8 +28,9 @@ inline RunFigures SampleRun() {
     run.layers = {4, 6, 3};
     run.trainCurve = {0.5, 0.25, std::numeric_limits<double>::quiet_NaN(), 0.125};
     run.validationCurve = {0.6, 0.3, 0.2, 0.21};
-    run.epochsRun = 4;
-    run.bestEpoch = 3;
+    run.curveEvery = 10; // the last stretch, cut short by the stop, is 5 epochs
+    run.epochsRun = 35;
+    run.bestEpoch = 30;
     run.stopRule = "validation patience";
     run.histogram = {1, 0, 5, 2};
     run.histLo = -2.0;
