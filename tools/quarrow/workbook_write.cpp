@@ -20,6 +20,7 @@ struct Book {
     lxw_format* bold = nullptr;
     lxw_format* heading = nullptr;
     lxw_format* predicted = nullptr;
+    lxw_format* predictedHead = nullptr;
     std::string error;
 
     bool Check(lxw_error e, const char* sheet, int row, int column) {
@@ -78,11 +79,16 @@ void WriteData(Book* b, const Worksheet& sheet, const RowPredictions& p) {
     if (predicting) {
         for (size_t k = 0; k < p.outputs.size(); ++k)
             Text(b, ws, 0, columns + static_cast<int>(k), p.outputs[k] + " predicted",
-                 b->predicted);
+                 b->predictedHead);
         int extra = columns + static_cast<int>(p.outputs.size());
         Header(b, ws, 0, {"row mode", "out of range"}, extra);
     }
     worksheet_freeze_panes(ws, 1, 0);
+    int last = columns - 1 + (predicting ? static_cast<int>(p.outputs.size()) + 2 : 0);
+    if (last >= 0) {
+        worksheet_set_column(ws, 0, last, 13, nullptr);
+        b->Check(worksheet_autofilter(ws, 0, 0, sheet.rowCount(), last), "Data", 0, 0);
+    }
     for (int r = 0; r < sheet.rowCount() && b->error.empty(); ++r) {
         const std::vector<Cell>& cells = sheet.rows[r];
         for (int c = 0; c < columns && c < static_cast<int>(cells.size()); ++c)
@@ -378,6 +384,9 @@ bool Fill(Book* b, const Worksheet& sheet, const RunFigures& run) {
     format_set_font_size(b->heading, 13);
     b->predicted = workbook_add_format(b->workbook);
     format_set_bg_color(b->predicted, 0xE2EFDA);
+    b->predictedHead = workbook_add_format(b->workbook);
+    format_set_bg_color(b->predictedHead, 0xE2EFDA);
+    format_set_bold(b->predictedHead);
     WriteData(b, sheet, run.predictions);
     lxw_worksheet* figures = workbook_add_worksheet(b->workbook, "Figures");
     Block curves = WriteCurves(b, run);
