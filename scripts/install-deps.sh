@@ -3,10 +3,11 @@
 # nothing is fetched when everything is there already.
 set -euo pipefail
 need=()
-# pkg-config finds libxlsxwriter (the results workbook); pugixml and openpyxl read what the
-# host writes back in the tests.
-for pkg in cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-  libxlsxwriter-dev libpugixml-dev python3-openpyxl; do
+# CLI11: the host's command line. libzip, pugixml, expat: the host reads workbooks;
+# libxlsxwriter: it writes the results workbook. python3-openpyxl writes the test workbooks and
+# reads the written ones back.
+for pkg in cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libzip-dev \
+  libpugixml-dev libexpat1-dev libxlsxwriter-dev pkg-config python3-openpyxl; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then

@@ -154,43 +154,20 @@ bool LoadPopulation(const std::string& path, std::string* error) {
 
 } // namespace
 
-int CommandEvolve(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::set<std::string> valueNames = NetworkOptionNames();
-    valueNames.insert({"population", "generations", "epochs", "score", "breed", "crossover",
-                       "mutation", "max-layers", "max-hidden", "inclusion", "min-rate",
-                       "max-momentum", "max-noise", "save-pop", "load-pop"});
-    Options o;
-    NetSettings s;
+int CommandEvolve(const EvolveArgs& a, std::ostream& out, std::ostream& err) {
+    const NetSettings& s = a.sheet.settings;
     Worksheet sheet;
     ColumnChoice choice;
     Range range;
     std::string error;
-    int population = 8, generations = 3, epochs = 100, breed = 1, maxLayers = 3, maxHidden = 8;
-    double crossover = 1.0, mutation = 0.2, inclusion = 0.7, minRate = 0.1, maxMomentum = 0.9,
-           maxNoise = 0.0;
-    std::string score = "train";
-    bool ok = ParseOptions(args, valueNames, NetworkSwitchNames(), &o, &error) &&
-              ReadNetSettings(o, &s, &error) &&
-              o.Integer("population", 1, 1000, &population, &error) &&
-              o.Integer("generations", 1, 1000, &generations, &error) &&
-              o.Integer("epochs", 1, 32767, &epochs, &error) &&
-              o.Integer("breed", 1, 3, &breed, &error) &&
-              o.Number("crossover", 0.0, 10.0, &crossover, &error) &&
-              o.Number("mutation", 0.0, 1.0, &mutation, &error) &&
-              o.Integer("max-layers", 2, 5, &maxLayers, &error) &&
-              o.Integer("max-hidden", 0, 1000, &maxHidden, &error) &&
-              o.Number("inclusion", 0.01, 1.0, &inclusion, &error) &&
-              o.Number("min-rate", 0.0, 1.0, &minRate, &error) &&
-              o.Number("max-momentum", 0.0, 1.0, &maxMomentum, &error) &&
-              o.Number("max-noise", 0.0, 0.1, &maxNoise, &error);
-    if (ok) {
-        score = o.Text("score", "train");
-        if (score != "train" && score != "test") {
-            error = "--score \"" + score + "\": expected train or test";
-            ok = false;
-        }
-    }
-    if (!ok || !SheetRange(o, s, &sheet, &choice, &range, &error)) {
+    int population = a.population;
+    const int generations = a.generations, epochs = a.epochs, breed = a.breed;
+    const int maxLayers = a.maxLayers, maxHidden = a.maxHidden;
+    const double crossover = a.crossover, mutation = a.mutation, inclusion = a.inclusion,
+                 minRate = a.minRate, maxMomentum = a.maxMomentum, maxNoise = a.maxNoise;
+    const std::string& score = a.score;
+    if (!LoadSheetColumns(a.sheet, &sheet, &choice, &error) ||
+        !TrainingRange(a.sheet, sheet, choice, RangeRequest(), &range, &error)) {
         err << "quarrow evolve: " << error << "\n";
         return 2;
     }
@@ -200,10 +177,10 @@ int CommandEvolve(const std::vector<std::string>& args, std::ostream& out, std::
     }
     const int16_t trainMode = score == "test" ? 4 : 2;
 
-    out << "Evolving networks for " << o.positional[0] << "\n";
+    out << "Evolving networks for " << a.sheet.sheet << "\n";
     out << "  candidate inputs " << DescribeColumns(range.inputs) << "\n";
     out << "  outputs          " << DescribeColumns(range.outputs) << "\n";
-    out << "  " << (o.Has("load-pop") ? "" : "population " + std::to_string(population) + ", ")
+    out << "  " << (!a.loadPop.empty() ? "" : "population " + std::to_string(population) + ", ")
         << generations << (generations == 1 ? " generation, " : " generations, ") << epochs
         << " epochs per schema, scored on the " << (score == "test" ? "testing" : "training")
         << " error\n";
@@ -222,8 +199,8 @@ int CommandEvolve(const std::vector<std::string>& args, std::ostream& out, std::
         err << "quarrow evolve: starting the supervisor: " << answer << "\n";
         return 1;
     }
-    if (o.Has("load-pop")) {
-        if (!LoadPopulation(o.Text("load-pop"), &error)) {
+    if (!a.loadPop.empty()) {
+        if (!LoadPopulation(a.loadPop, &error)) {
             err << "quarrow evolve: " << error << "\n";
             return 1;
         }
@@ -240,9 +217,9 @@ int CommandEvolve(const std::vector<std::string>& args, std::ostream& out, std::
         err << "quarrow evolve: " << error << "\n";
         return 1;
     }
-    if (o.Has("load-pop")) {
-        if (!o.Has("population")) population = head.size;
-        out << "  population of " << head.size << " loaded from " << o.Text("load-pop") << "\n";
+    if (!a.loadPop.empty()) {
+        if (!a.populationGiven) population = head.size;
+        out << "  population of " << head.size << " loaded from " << a.loadPop << "\n";
     }
 
     const std::string names = CandidateNames(range);
@@ -284,12 +261,12 @@ int CommandEvolve(const std::vector<std::string>& args, std::ostream& out, std::
     }
     out << "\nBest schema: inputs " << view.inputs << ", " << ShortNumber(view.values[1])
         << " layers, RMS error " << ShortNumber(view.values[9], 5) << "\n";
-    if (o.Has("save-pop")) {
-        if (!SavePopulation(o.Text("save-pop"), &error)) {
+    if (!a.savePop.empty()) {
+        if (!SavePopulation(a.savePop, &error)) {
             err << "quarrow evolve: " << error << "\n";
             return 1;
         }
-        out << "Saved the population to " << o.Text("save-pop") << "\n";
+        out << "Saved the population to " << a.savePop << "\n";
     }
     return 0;
 }
