@@ -202,7 +202,8 @@ std::string SvgLineChart(const ChartFrame& f, const std::vector<LineSeries>& ser
     if (marker >= x.lo && marker <= x.hi && marker > 0.0) {
         s += "<path d=\"M" + Px(x(marker)) + " " + Px(p.top) + "V" + Px(p.bottom) +
              "\" stroke=\"#555\" stroke-dasharray=\"4 3\"/>";
-        s += Text(x(marker) + 3, p.bottom - 4, markerLabel, "start");
+        bool room = x(marker) + 40 < p.right; // else the label goes on the line's left
+        s += Text(x(marker) + (room ? 3 : -3), p.bottom - 4, markerLabel, room ? "start" : "end");
     }
     return s + Legend(f, keys) + "</svg>";
 }
