@@ -9,7 +9,8 @@ packages=(
   libfann-dev       # the side-by-side benchmark
   libcli11-dev      # the host's command line
   libzip-dev libpugixml-dev libexpat1-dev # the host reads workbooks
-  python3-openpyxl  # writes the reader's test workbooks
+  libxlsxwriter-dev # and writes the results workbook
+  python3-openpyxl  # writes the reader's test workbooks and reads the written ones back
 )
 for pkg in "${packages[@]}"; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")

@@ -153,6 +153,9 @@ int RunQuarrow(const std::vector<std::string>& args, std::ostream& out, std::ost
     t->add_option("--save", train.save, "save the network to this file");
     t->add_option("--out", train.out, "write the sheet with the predictions to this CSV file");
     t->add_option("--metrics", train.metrics, "write every figure of the run to this JSON file");
+    t->add_option("--xlsx", train.xlsx,
+                  "write a workbook: the sheet with its predictions, the figures and charts");
+    t->add_option("--report", train.report, "write a report page (HTML) with the charts");
     t->add_option("--bins", train.bins, "bins of the weight histogram")->check(CLI::Range(1, 30));
     t->add_option("--show", train.show, "rows shown with their predictions")
         ->check(CLI::Range(0, 100000));
@@ -170,6 +173,9 @@ int RunQuarrow(const std::vector<std::string>& args, std::ostream& out, std::ost
     p->add_option("--mode,-m", predict.mode, "the mode column: scores per TRAIN and TEST rows");
     p->add_flag("--strict", predict.strict, "refuse rows outside the trained range");
     p->add_option("--metrics", predict.metrics, "write the figures to this JSON file");
+    p->add_option("--xlsx", predict.xlsx,
+                  "write a workbook: the sheet with its predictions, the figures and charts");
+    p->add_option("--report", predict.report, "write a report page (HTML) with the charts");
     p->add_flag("--quiet,-q", predict.quiet, "no text report");
 
     EvolveArgs evolve;
@@ -217,6 +223,7 @@ int RunQuarrow(const std::vector<std::string>& args, std::ostream& out, std::ost
         ->capture_default_str();
     e->add_option("--save-pop", evolve.savePop, "keep the population in a one-column sheet");
     e->add_option("--load-pop", evolve.loadPop, "start from a saved population");
+    e->add_option("--report", evolve.report, "write a report page (HTML) of the designs");
 
     WeightsArgs weights;
     CLI::App* w = app.add_subcommand("weights", "show the weights of a saved network");

@@ -27,6 +27,7 @@ struct TrainArgs {
     int patience = 0;       // epochs without a better validation error; 0: the default
     std::string encoding;   // "coded" or "one-hot" ("" the default)
     std::string save, out, resume, metrics;
+    std::string xlsx, report; // the results workbook and the report page
     int bins = 10;
     int show = 8;
     bool quiet = false;
@@ -34,6 +35,7 @@ struct TrainArgs {
 
 struct PredictArgs {
     std::string sheet, sheetName, net, out, inputs, mode, metrics;
+    std::string xlsx, report;
     bool strict = false;
     bool quiet = false;
 };
@@ -45,6 +47,7 @@ struct EvolveArgs {
            maxNoise = 0.0;
     std::string score = "train";
     std::string savePop, loadPop;
+    std::string report;
     bool populationGiven = false;
 };
 

@@ -1,8 +1,10 @@
 #include "command_common.h"
 #include "commands.h"
 #include "csv.h"
+#include "run_files.h"
 #include "xl_column.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -130,6 +132,21 @@ std::string SchemaLine(const char* label, const SchemaView& v) {
     return line + v.inputs + "\n";
 }
 
+// A schema as the report lists it.
+SchemaFigures SchemaRecord(const std::string& label, const SchemaView& v) {
+    SchemaFigures d;
+    d.label = label;
+    for (int k = 0; k < 4; ++k)
+        if (v.values[2 + k] > 0) d.hidden.push_back(static_cast<int>(v.values[2 + k]));
+    d.rate = v.values[6];
+    d.momentum = v.values[7];
+    d.noise = v.values[8];
+    d.error = v.values[9];
+    d.epochs = static_cast<int>(std::min(v.values[10], 2147483647.0));
+    d.inputs = v.inputs;
+    return d;
+}
+
 bool SavePopulation(const std::string& path, std::string* error) {
     std::vector<Cell> cells;
     if (!UnloadPopulation(&cells, error)) return false;
@@ -224,6 +241,7 @@ int CommandEvolve(const EvolveArgs& a, std::ostream& out, std::ostream& err) {
 
     const std::string names = CandidateNames(range);
     SchemaView view;
+    RunFigures run = RunRecord("evolve", a.sheet.sheet, range);
     for (int generation = 1; generation <= generations; ++generation) {
         // A trained population, such as one saved at the end of a run, is the parent of the
         // next generation.
@@ -250,6 +268,9 @@ int CommandEvolve(const EvolveArgs& a, std::ostream& out, std::ostream& err) {
                 return 1;
             }
             out << SchemaLine(("#" + std::to_string(schema)).c_str(), view);
+            run.schemas.push_back(SchemaRecord("generation " + std::to_string(head.generation) +
+                                                   " #" + std::to_string(schema),
+                                               view));
             ++schema;
             if (answer == "Population Tested") break;
         }
@@ -258,9 +279,15 @@ int CommandEvolve(const EvolveArgs& a, std::ostream& out, std::ostream& err) {
             return 1;
         }
         out << SchemaLine("best", view);
+        run.schemas.push_back(
+            SchemaRecord("generation " + std::to_string(head.generation) + " best", view));
     }
     out << "\nBest schema: inputs " << view.inputs << ", " << ShortNumber(view.values[1])
         << " layers, RMS error " << ShortNumber(view.values[9], 5) << "\n";
+    if (!WriteRunFiles("", a.report, sheet, run, false, out, &error)) {
+        err << "quarrow evolve: " << error << "\n";
+        return 1;
+    }
     if (!a.savePop.empty()) {
         if (!SavePopulation(a.savePop, &error)) {
             err << "quarrow evolve: " << error << "\n";

@@ -159,6 +159,17 @@ Worksheet WithPredictions(const Worksheet& sheet, int columns, const RowPredicti
     return result;
 }
 
+RunFigures RunRecord(const std::string& command, const std::string& sheet, const Range& range) {
+    RunFigures run;
+    run.command = command;
+    run.sheet = sheet;
+    for (const RangeColumn& c : range.inputs)
+        run.inputs.push_back(c.name);
+    for (const RangeColumn& c : range.targets)
+        run.outputs.push_back(c.name);
+    return run;
+}
+
 bool RecordWeights(const Range& range, const NetSettings& s, std::vector<double>* weights,
                    RunFigures* run, std::string* error) {
     const int count = WeightCount(LayerSizes(s, static_cast<int>(range.inputs.size()),
