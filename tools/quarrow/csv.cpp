@@ -1,6 +1,9 @@
 #include "csv.h"
 
+#include "file_replace.h"
+
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -97,11 +100,13 @@ bool ReadTextFile(const std::string& path, std::string* text, std::string* error
 }
 
 bool WriteTextFile(const std::string& path, const std::string& text, std::string* error) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        *error = "cannot write " + path;
-        return false;
-    }
+    // A file is replaced whole, so a failed run never leaves half a network where one was;
+    // a device or pipe (/dev/stdout) is written as it is.
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (!std::filesystem::exists(status) || std::filesystem::is_regular_file(status))
+        return ReplaceFileText(path, text, error);
+    std::ofstream out(path, std::ios::binary);
     out << text;
     out.close();
     if (!out) {
