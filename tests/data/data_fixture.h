@@ -66,7 +66,3 @@ inline std::string LoadTexts(int type, int index, const std::vector<std::string>
         if (!texts[k].empty()) cells.SetString(k, texts[k]);
     return SetColumnEx(int16_t(type), int16_t(index), cells.multi(), 0);
 }
-inline std::string AnswerText(const XLOPER* answer) {
-    return answer != nullptr && answer->xltype == xltypeStr ? CountedText(answer->val.str)
-                                                            : "<not a text>";
-}
