@@ -90,20 +90,4 @@ TEST_F(Outputs, PlotShowsPointsThenTheOpenBucket) {
     EXPECT_EQ(PlotRow(PlotError(), 7)[0], 2 / 32767.0);
 }
 
-TEST_F(Outputs, PlotAfterHalving) {
-    ResetRunHistory();
-    gNet.trainError = 0.25;
-    gNet.testError = 1.0;
-    for (int i = 0; i < 254; ++i)
-        RecordErrorHistory();
-    const FP* plot = PlotError();
-    EXPECT_EQ(PlotRow(plot, 0), (std::vector<double>{127.0, 127.0}));
-    EXPECT_EQ(PlotRow(plot, 1), (std::vector<double>{2.0, 2.0}));
-    EXPECT_EQ(PlotRow(plot, 128), (std::vector<double>{16383 / 32767.0, 1.0}));
-    for (int row = 129; row < 256; ++row)
-        EXPECT_EQ(PlotRow(plot, row), (std::vector<double>{0.0, 0.0}));
-    RecordErrorHistory(); // one sample in the open bucket of two
-    EXPECT_EQ(PlotRow(PlotError(), 129), (std::vector<double>{16383 / 32767.0, 1.0}));
-}
-
 } // namespace
