@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -17,31 +18,22 @@ XLOPER Typed(uint16_t type) {
 TEST(TestXLOPER, DescriptionByType) {
     XLOPER num = Typed(xltypeNum), boolean = Typed(xltypeBool), err = Typed(xltypeErr);
     XLOPER integer = Typed(xltypeInt), multi = Typed(xltypeMulti), sref = Typed(xltypeSRef);
-    num.val.num = 2.5;
-    boolean.val.xbool = 1;
-    err.val.err = 7;
-    integer.val.w = -3;
-    multi.val.array.rows = 5;
-    multi.val.array.columns = 1;
+    num.val.num = 2.5, boolean.val.xbool = 1, err.val.err = 7, integer.val.w = -3;
+    multi.val.array.rows = 5, multi.val.array.columns = 1;
     sref.val.sref.ref = XLREF{0, 4, 1, 1};
-    const struct {
-        XLOPER x;
-        const char* text;
-    } cases[] = {
-        {num, "Num 2.500000"},
-        {boolean, "Bool 1"},
-        {err, "Err 7"},
-        {integer, "Int -3"},
-        {multi, "Multi 5R, 1C"},
-        {sref, "SRef R0C1:R4C1"},
-        {Typed(xltypeRef), "Ref"},
-        {Typed(xltypeFlow), "Flow"},
-        {Typed(xltypeNil), "Nil"},
-        {Typed(xltypeMissing), "Missing"},
-        {Typed(512), "???"},
-    };
-    for (auto c : cases)
-        EXPECT_EQ(std::string(TestXLOPER(&c.x)), c.text);
+    const std::pair<XLOPER, const char*> cases[] = {{num, "Num 2.500000"},
+                                                    {boolean, "Bool 1"},
+                                                    {err, "Err 7"},
+                                                    {integer, "Int -3"},
+                                                    {multi, "Multi 5R, 1C"},
+                                                    {sref, "SRef R0C1:R4C1"},
+                                                    {Typed(xltypeRef), "Ref"},
+                                                    {Typed(xltypeFlow), "Flow"},
+                                                    {Typed(xltypeNil), "Nil"},
+                                                    {Typed(xltypeMissing), "Missing"},
+                                                    {Typed(512), "???"}};
+    for (auto [x, text] : cases)
+        EXPECT_EQ(std::string(TestXLOPER(&x)), text);
     EXPECT_EQ(std::string(TestXLOPER(nullptr)), "???");
 }
 

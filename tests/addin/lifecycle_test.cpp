@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 namespace {
 
 TEST(TitleWindow, CentresOnTheScreenInWholePixels) {
@@ -22,18 +20,6 @@ TEST(TitleWindow, CentresOnTheScreenInWholePixels) {
     o = CentredOrigin(200, 100, 240, 150); // a window larger than the screen
     EXPECT_EQ(o.left, -20);
     EXPECT_EQ(o.top, -25);
-}
-
-TEST(Lifecycle, TransferDefaultsAreInForceFromLoad) {
-    EXPECT_EQ(gNet.transferCode, 3);
-    EXPECT_EQ(gNet.transferGain, 1.0);
-    EXPECT_EQ(gNet.weightFp, nullptr);
-
-    int16_t table[kTransferTableSize];
-    std::memcpy(table, gNet.transferTable, sizeof table);
-    SetEnhanced(3, 1.0, 0, 0.0, 0, 0.0);
-    EXPECT_EQ(std::memcmp(table, gNet.transferTable, sizeof table), 0);
-    EXPECT_NE(table[kTransferTableSize - 1], 0); // the load-time table is filled in
 }
 
 // Every record back to its load state, whatever the previous calls left behind.

@@ -2,101 +2,66 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
 namespace {
 
-struct Parsed {
-    double rows[4];
-};
+using Counts = std::array<double, 4>;
 
-Parsed ParseLists(const char* a, const char* b, const char* c, const char* d) {
+Counts ParseLists(const char* a, const char* b, const char* c, const char* d) {
     FP* fp = Parse(a, b, c, d);
-    EXPECT_EQ(fp->rows, 4);
-    EXPECT_EQ(fp->columns, 1);
-    Parsed p;
-    for (int k = 0; k < 4; ++k)
-        p.rows[k] = fp->array[k];
-    return p;
+    EXPECT_TRUE(fp->rows == 4 && fp->columns == 1);
+    return {fp->array[0], fp->array[1], fp->array[2], fp->array[3]};
 }
 
-std::vector<std::string> Names(int n) {
+std::vector<std::string> Names(size_t n) {
     std::vector<std::string> names;
-    for (int k = 0; k < n; ++k)
+    for (size_t k = 0; k < n; ++k)
         names.push_back(GetParsed());
     return names;
 }
 
-void ExpectCounts(const Parsed& p, double a, double b, double c, double d) {
-    EXPECT_EQ(p.rows[0], a);
-    EXPECT_EQ(p.rows[1], b);
-    EXPECT_EQ(p.rows[2], c);
-    EXPECT_EQ(p.rows[3], d);
-}
+// Each row parses four lists, then hands out as many names as it expects. A list in error
+// answers -1 and the list's number; the walk then gives only empty texts.
+TEST(Parse, CountsErrorsAndNamesListAfterList) {
+    const struct {
+        const char* lists[4];
+        Counts counts;
+        std::vector<std::string> names;
+    } cases[] = {
+        {{"A, B,C", "", "IV", ""}, {3, 0, 1, 0}, {"A", "B", "C", "IV", ""}},
+        {{"ab,cd", "x", "", "  z  "}, {2, 1, 0, 1}, {"AB", "CD", "X", "Z", ""}},
+        {{"abc", "", "", ""}, {2, 0, 0, 0}, {"AB", "C"}}, // two adjacent letters form a name
+        {{"abcde", "", "", ""}, {3, 0, 0, 0}, {}},
+        {{"A,", "", "", ""}, {1, 0, 0, 0}, {}},
+        {{"   ", "", "", ""}, {0, 0, 0, 0}, {""}},
+        {{"  A,  B  C", "", "", ""}, {3, 0, 0, 0}, {}},
+        {{"A,B,", "", "", ""}, {2, 0, 0, 0}, {"A", "B", ""}},
+        {{"", "", "", " iv "}, {0, 0, 0, 1}, {"IV", ""}},
+        {{"\xE9\xE0", "", "", ""}, {1, 0, 0, 0}, {"\xC9\xC0"}}, // letters of the code page
+        {{nullptr, "a", nullptr, nullptr}, {0, 1, 0, 0}, {"A"}},
+    };
+    for (const auto& c : cases) {
+        const std::string where = std::string(c.lists[0] ? c.lists[0] : "(null)") + "|" +
+                                  c.lists[1] + "|" + (c.lists[2] ? c.lists[2] : "(null)");
+        EXPECT_EQ(ParseLists(c.lists[0], c.lists[1], c.lists[2], c.lists[3]), c.counts) << where;
+        EXPECT_EQ(Names(c.names.size()), c.names) << where;
+    }
 
-double FirstListCount(const char* list) {
-    return ParseLists(list, "", "", "").rows[0];
-}
-
-TEST(Parse, CountsAndHandsOutNamesListAfterList) {
-    ExpectCounts(ParseLists("A, B,C", "", "IV", ""), 3, 0, 1, 0);
-    EXPECT_EQ(Names(4), (std::vector<std::string>{"A", "B", "C", "IV"}));
-
-    ExpectCounts(ParseLists("ab,cd", "x", "", "  z  "), 2, 1, 0, 1);
-    EXPECT_EQ(Names(4), (std::vector<std::string>{"AB", "CD", "X", "Z"}));
-}
-
-TEST(Parse, TwoAdjacentLettersFormOneName) {
-    ExpectCounts(ParseLists("abc", "", "", ""), 2, 0, 0, 0);
-    EXPECT_EQ(Names(2), (std::vector<std::string>{"AB", "C"}));
-    EXPECT_EQ(FirstListCount("abcde"), 3);
-}
-
-TEST(Parse, SpacingAndCommas) {
-    EXPECT_EQ(FirstListCount("A,"), 1);
-    EXPECT_EQ(FirstListCount("   "), 0);
-    EXPECT_EQ(FirstListCount(""), 0);
-    EXPECT_EQ(FirstListCount("  A,  B  C"), 3);
-    EXPECT_EQ(FirstListCount("A,B,"), 2);
-}
-
-TEST(Parse, MalformedFirstListsAreErrors) {
     for (const char* bad : {"A,,B", ",A", "A ,B", "A1", "1", "A-B", ","}) {
-        Parsed p = ParseLists(bad, "", "", "");
-        EXPECT_EQ(p.rows[0], -1.0) << bad;
-        EXPECT_EQ(p.rows[1], 1.0) << bad;
+        const Counts p = ParseLists(bad, "", "", "");
+        EXPECT_TRUE(p[0] == -1.0 && p[1] == 1.0) << bad;
+        EXPECT_EQ(GetParsed(), std::string()) << bad;
     }
-}
-
-TEST(Parse, LastListHoldsAtMostOneName) {
-    for (const char* bad : {"A,B", "AB C", "A B", "ABC", "A,", "1"}) {
-        Parsed p = ParseLists("", "", "", bad);
-        EXPECT_EQ(p.rows[0], -1.0) << bad;
-        EXPECT_EQ(p.rows[1], 4.0) << bad;
+    for (const char* bad : {"A,B", "AB C", "A B", "ABC", "A,", "1"}) { // at most one name
+        const Counts p = ParseLists("", "", "", bad);
+        EXPECT_TRUE(p[0] == -1.0 && p[1] == 4.0) << bad;
     }
-    ExpectCounts(ParseLists("", "", "", "  "), 0, 0, 0, 0);
-    ExpectCounts(ParseLists("", "", "", " iv "), 0, 0, 0, 1);
-    EXPECT_EQ(GetParsed(), std::string("IV"));
-}
-
-TEST(Parse, FirstListInErrorIsReportedAndLaterRowsKept) {
-    ExpectCounts(ParseLists("A", "B", "C,D", "E"), 1, 1, 2, 1);
-    Parsed p = ParseLists("A", "B1", "!!", "A,B");
-    EXPECT_EQ(p.rows[0], -1.0);
-    EXPECT_EQ(p.rows[1], 2.0);
-    EXPECT_EQ(p.rows[2], 2.0); // untouched since the last successful parse
-    EXPECT_EQ(p.rows[3], 1.0);
-}
-
-TEST(Parse, AccentedLettersOfTheCodePageAreLetters) {
-    ExpectCounts(ParseLists("\xE9\xE0", "", "", ""), 1, 0, 0, 0);
-    EXPECT_EQ(GetParsed(), std::string("\xC9\xC0"));
-}
-
-TEST(Parse, NullTextsAreEmptyLists) {
-    ExpectCounts(ParseLists(nullptr, "a", nullptr, nullptr), 0, 1, 0, 0);
-    EXPECT_EQ(GetParsed(), std::string("A"));
+    // The first list in error is reported; the rows after it keep the last success's counts.
+    ParseLists("A", "B", "C,D", "E");
+    EXPECT_EQ(ParseLists("A", "B1", "!!", "A,B"), (Counts{-1, 2, 2, 1}));
 }
 
 TEST(Parse, OverlongTextIsAnErrorOfItsList) {
@@ -104,34 +69,15 @@ TEST(Parse, OverlongTextIsAnErrorOfItsList) {
     for (int k = 0; k < 85; ++k)
         fits += "AB,";
     ASSERT_EQ(fits.size(), 255u);
-    ExpectCounts(ParseLists("", fits.c_str(), "", ""), 0, 85, 0, 0);
-
-    std::string tooLong = fits + "C";
-    Parsed p = ParseLists("A", "B", tooLong.c_str(), "");
-    EXPECT_EQ(p.rows[0], -1.0);
-    EXPECT_EQ(p.rows[1], 3.0);
-    // An earlier list in error is still the one reported.
-    p = ParseLists("A1", "B", tooLong.c_str(), "");
-    EXPECT_EQ(p.rows[1], 1.0);
-}
-
-TEST(GetParsed, AnswersEmptyTextPastTheLastNameAndAfterAFailure) {
-    ExpectCounts(ParseLists("A", "", "", "B"), 1, 0, 0, 1);
-    EXPECT_EQ(Names(4), (std::vector<std::string>{"A", "B", "", ""}));
-
-    ParseLists("A,B", "", "", "");
-    EXPECT_EQ(GetParsed(), std::string("A"));
-    ParseLists("A,,B", "", "", "");
-    EXPECT_EQ(GetParsed(), std::string(""));
-
-    // A new successful parse starts a new walk.
-    ParseLists("", "", "q", "");
-    EXPECT_EQ(Names(2), (std::vector<std::string>{"Q", ""}));
+    EXPECT_EQ(ParseLists("", fits.c_str(), "", ""), (Counts{0, 85, 0, 0}));
+    const std::string tooLong = fits + "C";
+    EXPECT_EQ(ParseLists("A", "B", tooLong.c_str(), "")[1], 3.0);
+    EXPECT_EQ(ParseLists("A1", "B", tooLong.c_str(), "")[1], 1.0); // the earlier list counts
 }
 
 TEST(Parse, CopiesTheTextsBeforeTheWalk) {
     char list[] = "ab, cd";
-    ExpectCounts(ParseLists(list, "", "", ""), 2, 0, 0, 0);
+    ParseLists(list, "", "", "");
     list[0] = 'z';
     list[4] = 'y';
     EXPECT_EQ(Names(2), (std::vector<std::string>{"AB", "CD"}));

@@ -6,6 +6,7 @@
 #include "support/fresh_library.h"
 #include "support/training_net.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -59,14 +60,13 @@ inline Ints Counts() {
 inline std::string Load(int type, int index, const Doubles& values) {
     return SetColumn(int16_t(type), int16_t(index), Column(values).get());
 }
-// Cells of texts ("" = an empty cell) handed to SetColumnEx.
-inline std::string LoadTexts(int type, int index, const std::vector<std::string>& texts) {
-    OwnedCells cells(texts.size());
+// Cells of texts, "" an empty cell.
+inline std::unique_ptr<OwnedCells> TextCells(const std::vector<std::string>& texts) {
+    auto cells = std::make_unique<OwnedCells>(texts.size());
     for (size_t k = 0; k < texts.size(); ++k)
-        if (!texts[k].empty()) cells.SetString(k, texts[k]);
-    return SetColumnEx(int16_t(type), int16_t(index), cells.multi(), 0);
+        if (!texts[k].empty()) cells->SetString(k, texts[k]);
+    return cells;
 }
-inline std::string AnswerText(const XLOPER* answer) {
-    return answer != nullptr && answer->xltype == xltypeStr ? CountedText(answer->val.str)
-                                                            : "<not a text>";
+inline std::string LoadTexts(int type, int index, const std::vector<std::string>& texts) {
+    return SetColumnEx(int16_t(type), int16_t(index), TextCells(texts)->multi(), 0);
 }

@@ -1,8 +1,6 @@
 #include "data_fixture.h"
 #include "engine/random.h"
 
-#include <memory>
-
 namespace {
 
 class SelectDataModeTest : public LibraryTest {
@@ -12,9 +10,7 @@ class SelectDataModeTest : public LibraryTest {
         ASSERT_EQ(Build(1, 1, 10, 1, 1, 0, CALC_FIXED16), "OK"); // ten positions
     }
     XLOPER* Select(const std::vector<std::string>& texts, int method, double share) {
-        cells = std::make_unique<OwnedCells>(texts.size());
-        for (size_t k = 0; k < texts.size(); ++k)
-            if (!texts[k].empty()) cells->SetString(k, texts[k]);
+        cells = TextCells(texts);
         return SelectDataMode(cells->multi(), int16_t(method), share);
     }
     std::unique_ptr<OwnedCells> cells;

@@ -84,11 +84,4 @@ TEST_F(SymbolsTest, TablesAreReplacedFreedAndRefused) {
     EXPECT_EQ(SetSymbols(COLUMN_OUTPUT, 0, "A"), "Can't set symbols before Init");
 }
 
-TEST(ModeWordTest, ModeWordsReadAsTheirCodes) {
-    std::vector<std::string> words = {"train", "Test", "min", "MAX", "Symbol", "skip"};
-    for (size_t code = 0; code < words.size(); ++code)
-        EXPECT_EQ(ValueOf(COLUMN_MODE_FLAG, 0, words[code]), double(code));
-    EXPECT_EQ(ValueOf(COLUMN_MODE_FLAG, 0, "SKIPPED"), 0.0);
-}
-
 } // namespace

@@ -2,8 +2,6 @@
 #include "data/translated_outputs.h"
 #include "data_fixture.h"
 
-#include <cmath>
-
 namespace {
 
 // The cells of a GetOutputsEx answer: texts as they are, numbers printed with "#".
@@ -82,45 +80,6 @@ TEST_F(GetOutputsExTest, RefusalsLeaveTheOutputsAlone) {
               "Blank flag column invalid");
     CleanUp();
     EXPECT_EQ(GetOutputsEx(0, 0, 0), nullptr);
-}
-
-// A threshold learnt from worksheet cells: x below 0.5 is LOW, above it HIGH. The range has a
-// SYMBOL row and a blank row before the data.
-TEST(SymbolicClassificationTest, TrainsFromCellsAndAnswersInSymbols) {
-    FreshLibrary();
-    const Doubles xs = {0.05, 0.9, 0.2, 0.75, 0.35, 0.6, 0.1, 0.95, 0.3, 0.7, 0.45};
-    const size_t rows = xs.size() + 2;
-    ASSERT_EQ(Build(1, 1, int(rows), 1, 1, 1, CALC_DOUBLE), "OK");
-    OwnedCells blank(rows), modes(rows), inputs(rows), outputs(rows);
-    modes.SetString(0, "symbol");
-    outputs.SetString(0, "Low,High");
-    std::vector<std::string> expected = {"", ""};
-    for (size_t k = 0; k < rows; ++k)
-        if (k != 1) blank.SetBool(k, true);
-    for (size_t k = 0; k < xs.size(); ++k) {
-        modes.SetString(k + 2, "train");
-        inputs.SetNumber(k + 2, xs[k]);
-        outputs.SetString(k + 2, xs[k] < 0.5 ? "low" : "HIGH");
-        expected.push_back(xs[k] < 0.5 ? "LOW" : "HIGH");
-    }
-    // Out of order first: refused without harm.
-    EXPECT_STREQ(SetColumnEx(COLUMN_INPUT, 0, inputs.multi(), 0),
-                 "More data rows than the network was built for");
-    ASSERT_STREQ(SetColumnEx(COLUMN_BLANK_FLAG, 0, blank.multi(), 0), "OK");
-    ASSERT_STREQ(SetColumnEx(COLUMN_MODE_FLAG, 0, modes.multi(), 0), "OK");
-    ASSERT_STREQ(SetColumnEx(COLUMN_INPUT, 0, inputs.multi(), 0), "OK");
-    ASSERT_STREQ(SetColumnEx(COLUMN_OUTPUT, 0, outputs.multi(), 0), "OK");
-    EXPECT_EQ(Counts(), (Ints{11, 2, 11, 2, -1, -1, 0}));
-
-    ASSERT_STREQ(SetParams(0.1, 0.1, 0.9, 0.5, 0.0), "OK");
-    RandomizeWeights(1, 11, 0.5);
-    ASSERT_NE(RunNet(1, 3000), nullptr);
-    ASSERT_NE(RunNet(0, 1), nullptr);
-    EXPECT_EQ(Texts(GetOutputsEx(0, OUTPUT_SYMBOLS, 0)), expected);
-    XLOPER* residuals = GetOutputsEx(0, OUTPUT_RESIDUALS, 0);
-    for (size_t k = 2; k < rows; ++k)
-        EXPECT_LT(std::fabs(Number(residuals, int(k))), 0.5);
-    FreshLibrary();
 }
 
 } // namespace

@@ -88,21 +88,22 @@ TEST_F(WorksheetLoadTest, ModeFlagCellsFindTheSpecialRows) {
     EXPECT_EQ(gNet.dataModeActive, 0);
 }
 
-// Row 0 lists the symbols, row 1 is the MIN row and row 2 the MAX row.
+// Row 0 lists the symbols, row 1 is the MIN row and row 2 the MAX row; the second of two
+// output columns is symbolic.
 void LoadSymbolicExample(int method) {
-    ASSERT_EQ(Build(1, 1, 6, 1, 1, 0, method), "OK");
+    ASSERT_EQ(Build(1, 2, 6, 1, 1, 0, method), "OK");
     ASSERT_EQ(LoadTexts(COLUMN_MODE_FLAG, 0, {"SYMBOL", "MIN", "MAX", "train", "train", "test"}),
               "OK");
-    ASSERT_EQ(LoadTexts(COLUMN_OUTPUT, 0, {"A,B,C", "A", "C", "B", "a", "c"}), "OK");
-    EXPECT_EQ(Bounds(gNet.targetBlock, 1), (Doubles{0.0, 3.0}));
+    ASSERT_EQ(LoadTexts(COLUMN_OUTPUT, 1, {"A,B,C", "A", "C", "B", "a", "c"}), "OK");
+    EXPECT_EQ(Bounds(gNet.targetBlock, 2, 1), (Doubles{0.0, 3.0}));
 }
 
 TEST_F(WorksheetLoadTest, MinAndMaxSymbolsBoundTheirBands) {
     LoadSymbolicExample(CALC_DOUBLE);
-    EXPECT_EQ(Targets<double>(), (Doubles{0.5, 0.5 / 3.0, 2.5 / 3.0}));
+    EXPECT_EQ(Targets<double>(1), (Doubles{0.5, 0.5 / 3.0, 2.5 / 3.0}));
     // 1.5 x 32768 / 3 + 0.5 = 16384.5; 0.5 gives 5461.8 and 2.5 gives 27307.2.
     LoadSymbolicExample(CALC_FIXED16);
-    EXPECT_EQ(Targets<int16_t>(), (std::vector<int16_t>{16384, 5461, 27307}));
+    EXPECT_EQ(Targets<int16_t>(1), (std::vector<int16_t>{16384, 5461, 27307}));
 }
 
 TEST_F(WorksheetLoadTest, SymbolRowCellsMustHoldAListOrNothing) {
@@ -125,7 +126,7 @@ TEST_F(WorksheetLoadTest, SymbolRowCellsMustHoldAListOrNothing) {
     EXPECT_EQ(LoadCells(COLUMN_OUTPUT, 0, cells), "Value greater than Max set");
     cells.SetNumber(2, 10.0);
     EXPECT_EQ(LoadCells(COLUMN_OUTPUT, 0, cells), "OK");
-    EXPECT_EQ(Bounds(gNet.targetBlock, 1), (Doubles{2.0, 10.0}));
+    EXPECT_EQ(Bounds(gNet.targetBlock, 2), (Doubles{2.0, 10.0}));
 }
 
 TEST_F(WorksheetLoadTest, RefusedBeforeAnyNetworkOrWithARowOffset) {

@@ -30,16 +30,15 @@ TEST_F(Histogram, Counts) {
     EXPECT_EQ(gNet.histogramFp, nullptr);
 }
 
-TEST_F(Histogram, RefusalsAnswerAMessageAndFreeEverything) {
-    EXPECT_NE(WeightHistStr(4, -1.0, 1.0)[0], '{'); // no network
+TEST_F(Histogram, RefusalsAnswerTheirMessageAndFreeEverything) {
+    EXPECT_STREQ(WeightHistStr(4, -1.0, 1.0), "No network has been initialized");
     BuildSmall(CALC_DOUBLE, {});
     const int32_t live = PlatformLiveBlocks();
-    EXPECT_NE(WeightHistStr(0, -1.0, 1.0)[0], '{');
-    EXPECT_NE(WeightHistStr(4, 1.0, 1.0)[0], '{');
-    EXPECT_NE(WeightHistStr(4, 0.0, std::nan(""))[0], '{');
+    EXPECT_STREQ(WeightHistStr(0, -1.0, 1.0), "Number of bins must be at least 1");
+    EXPECT_STREQ(WeightHistStr(4, 1.0, 1.0), "Histogram range is empty");
+    EXPECT_STREQ(WeightHistStr(4, 0.0, std::nan("")), "Histogram range is empty");
     PlatformFailAllocation(1);
-    EXPECT_NE(WeightHistStr(4, -1.0, 1.0)[0], '{');
-    PlatformFailAllocation(0);
+    EXPECT_STREQ(WeightHistStr(4, -1.0, 1.0), "Insufficient memory for histogram.");
     EXPECT_EQ(PlatformLiveBlocks(), live);
 }
 
@@ -47,11 +46,11 @@ TEST_F(Histogram, TheTextHoldsAtMost255Characters) {
     // Two weights: 127 one-digit counts, 126 commas and the braces make 255 characters.
     ASSERT_EQ(std::string(InitBP(1, 1, 1, 1, 1, 0, 2, 0, 0, 0, 0, CALC_DOUBLE)), "OK");
     const int32_t live = PlatformLiveBlocks();
-    std::string text = WeightHistStr(127, 0.5, 1.0);
+    const std::string text = WeightHistStr(127, 0.5, 1.0);
     EXPECT_EQ(text.size(), 255u);
     EXPECT_EQ(text.substr(0, 4), "{2,0");
     EXPECT_EQ(text.back(), '}');
-    EXPECT_NE(WeightHistStr(128, 0.5, 1.0)[0], '{');
-    EXPECT_NE(WeightHistStr(32767, 0.5, 1.0)[0], '{');
+    for (int16_t bins : {128, 32767})
+        EXPECT_STREQ(WeightHistStr(bins, 0.5, 1.0), "Histogram does not fit 255 characters");
     EXPECT_EQ(PlatformLiveBlocks(), live);
 }

@@ -24,8 +24,6 @@ TEST_F(NetworkBuild, Dimensions) {
     ASSERT_EQ(BuildSmall(CALC_DOUBLE, 99), "OK"); // sizes beyond the layers that exist: unused
     EXPECT_EQ(gNet.weightCount, 67);
     EXPECT_EQ(gNet.weightFpRows, 9);
-    EXPECT_EQ(gNet.layerSize[2], 2);
-    EXPECT_EQ(gNet.weightFpRecord->rows, 9);
     EXPECT_EQ(gNet.weightFpRecord->columns, 8);
     EXPECT_EQ(gNet.minRow, -1);
 

@@ -90,41 +90,4 @@ TEST_F(Outputs, PlotShowsPointsThenTheOpenBucket) {
     EXPECT_EQ(PlotRow(PlotError(), 7)[0], 2 / 32767.0);
 }
 
-TEST_F(Outputs, PlotAfterHalving) {
-    ResetRunHistory();
-    gNet.trainError = 0.25;
-    gNet.testError = 1.0;
-    for (int i = 0; i < 254; ++i)
-        RecordErrorHistory();
-    const FP* plot = PlotError();
-    EXPECT_EQ(PlotRow(plot, 0), (std::vector<double>{127.0, 127.0}));
-    EXPECT_EQ(PlotRow(plot, 1), (std::vector<double>{2.0, 2.0}));
-    EXPECT_EQ(PlotRow(plot, 128), (std::vector<double>{16383 / 32767.0, 1.0}));
-    for (int row = 129; row < 256; ++row)
-        EXPECT_EQ(PlotRow(plot, row), (std::vector<double>{0.0, 0.0}));
-    RecordErrorHistory(); // one sample in the open bucket of two
-    EXPECT_EQ(PlotRow(PlotError(), 129), (std::vector<double>{16383 / 32767.0, 1.0}));
-}
-
-// XOR loaded through the column store, trained, recalled and read back.
-TEST_F(Outputs, TrainedOutputsComeBackInTheTargetsUnits) {
-    for (int method : {CALC_DOUBLE, CALC_FIXED16}) {
-        FreshLibrary();
-        ASSERT_STREQ(InitBP(2, 1, 4, 1, 1, 0, 3, 4, 0, 0, 0, int16_t(method)), "OK");
-        OwnedFp a = ::Column({0, 0, 1, 1}), b = ::Column({0, 1, 0, 1});
-        OwnedFp target = ::Column({10, 30, 30, 10});
-        ASSERT_STREQ(SetColumn(COLUMN_INPUT, 0, a.get()), "OK");
-        ASSERT_STREQ(SetColumn(COLUMN_INPUT, 1, b.get()), "OK");
-        ASSERT_STREQ(SetColumn(COLUMN_OUTPUT, 0, target.get()), "OK");
-        SetParams(0.1, 0.1, 0.9, 0.8, 0.0);
-        RandomizeWeights(1, 5, 1.0);
-        EXPECT_LT(Stats(RunNet(1, 2000)).rms, 0.05) << "method " << method; // XOR learnt
-        EXPECT_EQ(Stats(RunNet(0, 1)).within, 4.0) << "method " << method;
-        const std::vector<double> out = Column(GetOutputs(0));
-        const double expected[] = {10, 30, 30, 10};
-        for (int k = 0; k < 4; ++k)
-            EXPECT_NEAR(out[k], expected[k], 2.0) << "method " << method << " row " << k;
-    }
-}
-
 } // namespace

@@ -183,9 +183,16 @@ TEST_F(RunLoop, HistoryHalvesWhenFull) {
     EXPECT_EQ(gNet.trainErrorHistory[125], 501); // (500 + 502) / 2
     EXPECT_EQ(gNet.trainErrorHistory[126], 255); // (504 + 7) / 2, truncated
     EXPECT_EQ(gNet.testErrorHistory[126], 100);
+    // The plot shows the 127 points and nothing of the halved-away tail.
+    const FP* plot = PlotError();
+    EXPECT_EQ(plot->array[0] + plot->array[2], 127.0 + 2.0);
+    EXPECT_EQ(plot->array[2 * 128], 255 / 32767.0);
+    for (int k = 2 * 129; k < 2 * 256; ++k)
+        ASSERT_EQ(plot->array[k], 0.0) << k;
     RecordSample(1000, 3);
     EXPECT_EQ(gNet.errorHistoryCount, 127);
     EXPECT_EQ(gNet.errorBucketFill, 1);
+    EXPECT_EQ(PlotError()->array[2 * 129 + 1], 3 / 32767.0); // the open bucket
     RecordSample(1001, 0);
     EXPECT_EQ(gNet.errorHistoryCount, 128);
     EXPECT_EQ(gNet.trainErrorHistory[127], 1000);

@@ -23,12 +23,6 @@ void BuildSmall(int16_t method) {
 
 } // namespace
 
-TEST_F(WeightStore, GeneratorSequence) {
-    // 1 -> 2745024 (draw 41) -> ...
-    for (int32_t value : {41, 18467, 6334, 26500, 19169, 15724})
-        EXPECT_EQ(NextRandom(), value);
-}
-
 TEST_F(WeightStore, SeededRandomizationIsRepeatableInBothMethods) {
     EXPECT_EQ(RandomizeWeights(1, 7, 0.5), 1); // no network: nothing happens
     EXPECT_EQ(RandomState(), 1u);
@@ -63,7 +57,6 @@ TEST_F(WeightStore, GetWeightsPagesAndPadding) {
     for (int32_t k = 0; k < 72; ++k)
         gNet.weightFpRecord->array[k] = 99.0;
     FP* page = GetWeights(0);
-    ASSERT_EQ(page, gNet.weightFpRecord);
     EXPECT_EQ(page->array[66], Weights<double>()[66]);
     for (int32_t k = 67; k < 72; ++k)
         EXPECT_EQ(page->array[k], 0.0); // the last row is completed

@@ -10,10 +10,6 @@
 
 namespace {
 
-std::string Message(const XLOPER* x) {
-    return x->xltype == xltypeStr ? CountedText(x->val.str) : "(not a string)";
-}
-
 class PersistenceTest : public LibraryTest {
   protected:
     void SetUp() override {
@@ -157,16 +153,16 @@ TEST_F(PersistenceTest, RowCountsDecideTheSchemaCount) {
 TEST_F(PersistenceTest, UnloadMessages) {
     const int32_t live = PlatformLiveBlocks();
     PlatformFailAllocation(1);
-    EXPECT_EQ(Message(UnloadPop()), "Insufficient memory in Genetic Supervisor (10).");
+    EXPECT_EQ(AnswerText(UnloadPop()), "Insufficient memory in Genetic Supervisor (10).");
     PlatformFailAllocation(2);
-    EXPECT_EQ(Message(UnloadPop()), "Insufficient memory in Genetic Supervisor (11).");
+    EXPECT_EQ(AnswerText(UnloadPop()), "Insufficient memory in Genetic Supervisor (11).");
     EXPECT_EQ(PlatformLiveBlocks(), live + 1);
     EXPECT_EQ(UnloadPop()->val.array.rows, 67);
     CleanUp();
     EXPECT_EQ(PlatformLiveBlocks(), 0);
-    EXPECT_EQ(Message(UnloadPop()), "Call InitPop before UnloadPop");
+    EXPECT_EQ(AnswerText(UnloadPop()), "Call InitPop before UnloadPop");
     EXPECT_EQ(UnloadPop()->val.str[0], 29); // byte-counted
-    EXPECT_EQ(Message(GetSchema(nullptr, 0)), "Call InitPop before GetSchema");
+    EXPECT_EQ(AnswerText(GetSchema(nullptr, 0)), "Call InitPop before GetSchema");
 }
 
 TEST_F(PersistenceTest, GetSchema) {
@@ -185,7 +181,7 @@ TEST_F(PersistenceTest, GetSchema) {
         GetSchema(&names.cell(0), int16_t(selector));
         EXPECT_EQ(names.Text(0), kept);
     }
-    EXPECT_EQ(Message(GetSchema(&names.cell(0), 3)), "Bad selector in GetSchema");
+    EXPECT_EQ(AnswerText(GetSchema(&names.cell(0), 3)), "Bad selector in GetSchema");
     SetHeader([] {
         PopulationHeader h = Header();
         h.bestError = 0.9;
@@ -193,7 +189,7 @@ TEST_F(PersistenceTest, GetSchema) {
     }());
     OwnedCells number(1);
     number.SetNumber(0, 1.0);
-    EXPECT_EQ(Message(GetSchema(&number.cell(0), 1)), "Bad column string in GetSchema");
+    EXPECT_EQ(AnswerText(GetSchema(&number.cell(0), 1)), "Bad column string in GetSchema");
     EXPECT_EQ(Header().bestError, 0.125); // brought up to date first
 
     InstallSettings(TestSettings(4));

@@ -92,13 +92,13 @@ TEST_F(PopulationTest, InitPop) {
 // Three inputs, one output, 10 rows of which 2 blank, window 2, fixed point, data written in.
 void BuildLoadedNetwork() {
     ASSERT_STREQ(InitBP(3, 1, 10, 2, 1, 2, 3, 4, 0, 0, 0, CALC_FIXED16), "OK");
-    PutBlockValues<double>(gNet.inputBlock, 0, {1, 2, 3, 11, 12, 13});
+    WriteBlock<double>(gNet.inputBlock, 0, {1, 2, 3, 11, 12, 13});
     for (int16_t i = 0; i < 24; ++i)
-        PutBlockValues<int16_t>(gNet.inputBlock, 48 + 2 * size_t(i), {int16_t(100 * i + 1)});
-    PutBlockValues<double>(gNet.targetBlock, 0, {-5.0, 5.0});
-    PutBlockValues<int16_t>(gNet.targetBlock, 16, {7, 1007, 2007, 3007, 4007, 5007, 6007});
-    PutBlockValues<int32_t>(gNet.patternFlagsBlock, 0, {0, 1, 0, 1, 5, 0, 1});
-    PutBlockValues<int32_t>(gNet.blankRowFlags, 0, {0, 0, 0, 1, 0, 0, 1, 0, 0, 0});
+        WriteBlock<int16_t>(gNet.inputBlock, 48 + 2 * size_t(i), {int16_t(100 * i + 1)});
+    WriteBlock<double>(gNet.targetBlock, 0, {-5.0, 5.0});
+    WriteBlock<int16_t>(gNet.targetBlock, 16, {7, 1007, 2007, 3007, 4007, 5007, 6007});
+    WriteBlock<int32_t>(gNet.patternFlagsBlock, 0, {0, 1, 0, 1, 5, 0, 1});
+    WriteBlock<int32_t>(gNet.blankRowFlags, 0, {0, 0, 0, 1, 0, 0, 1, 0, 0, 0});
     gNet.dataModeActive = 1;
 }
 
@@ -138,15 +138,15 @@ TEST_F(PopulationTest, InitSuperSavesTheNetworkAndSchemasGetIt) {
     InstallPopulation({MakeSchema({1}, 3, {2})}, 2);
     ASSERT_STREQ(TrainNextSchema(1, 0, 0.0, 0.0, 0.0), "In Process");
     ASSERT_EQ(gNet.inputColumns, 1);
-    EXPECT_EQ(BlockValues<double>(gNet.inputBlock, 0, 2), (std::vector<double>{2, 12}));
-    std::vector<int16_t> column = BlockValues<int16_t>(gNet.inputBlock, 16, 8);
+    EXPECT_EQ(ReadBlock<double>(gNet.inputBlock, 0, 2), (std::vector<double>{2, 12}));
+    std::vector<int16_t> column = ReadBlock<int16_t>(gNet.inputBlock, 16, 8);
     for (int r = 0; r < 8; ++r)
         EXPECT_EQ(column[size_t(r)], 100 * (3 * r + 1) + 1) << r;
-    EXPECT_EQ(BlockValues<int16_t>(gNet.targetBlock, 16, 7),
+    EXPECT_EQ(ReadBlock<int16_t>(gNet.targetBlock, 16, 7),
               (std::vector<int16_t>{7, 1007, 2007, 3007, 4007, 5007, 6007}));
-    EXPECT_EQ(BlockValues<int32_t>(gNet.patternFlagsBlock, 0, 7),
+    EXPECT_EQ(ReadBlock<int32_t>(gNet.patternFlagsBlock, 0, 7),
               (std::vector<int32_t>{0, 1, 0, 1, 5, 0, 1}));
-    EXPECT_EQ(BlockValues<int32_t>(gNet.blankRowFlags, 0, 10),
+    EXPECT_EQ(ReadBlock<int32_t>(gNet.blankRowFlags, 0, 10),
               (std::vector<int32_t>{0, 0, 0, 1, 0, 0, 1, 0, 0, 0}));
     const FP* positions = GetBlankFlags(); // rows 1 ... 9: the blank rows 3 and 6 have no pattern
     EXPECT_EQ(std::vector<double>(positions->array, positions->array + positions->rows),

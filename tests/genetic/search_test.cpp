@@ -4,7 +4,6 @@
 #include "support/fresh_library.h"
 #include "support/genetic_support.h"
 
-#include <cstdio>
 #include <string>
 
 namespace {
@@ -39,8 +38,6 @@ TEST_F(SearchTest, TwoGenerationsKeepTheSignalColumns) {
     OwnedCells names(1);
     names.SetString(0, "SIGNAL_A,SIGNAL_B,NOISE");
     const XLOPER* e = GetSchema(&names.cell(0), 0)->val.array.lparray;
-    std::printf("best: %s, %g layers, testing error %.4f\n", names.Text(0).c_str(), e[2].val.num,
-                e[10].val.num);
     EXPECT_EQ(names.Text(0).rfind("SIGNAL_A,SIGNAL_B", 0), 0u);
     for (const SchemaRecord& s : Schemas()) { // without a signal column every schema does worse
         if (!MaskBit(s.inputMask, 0) || !MaskBit(s.inputMask, 1)) {

@@ -117,7 +117,7 @@ TEST_F(TrainingTest, RefusedNetworksAndNewSetUps) {
     Population({{0}, {}, {1}}, MODE_TRAIN_EPOCHS, 100.0);
     SchemaRecord tooDeep = Schemas()[0];
     tooDeep.layerCount = 7;
-    PutBlockValues<SchemaRecord>(gSuper.schemas, 0, {tooDeep});
+    WriteBlock<SchemaRecord>(gSuper.schemas, 0, {tooDeep});
     EXPECT_EQ(Train(4), "Incorrect network size");
     EXPECT_TRUE(Header().schemaState == SCHEMA_FINISHED && Current().error == 1.0 &&
                 Current().epochs == 1000000000);
@@ -141,7 +141,7 @@ TEST_F(TrainingTest, RefusedNetworksAndNewSetUps) {
     }
     // Settings that no longer describe the saved network (a reload from elsewhere).
     Population({{0}}, MODE_TRAIN_EPOCHS, 100.0);
-    PutBlockValues<int32_t>(gSuper.settings, offsetof(SupervisorSettings, candidateInputs), {200});
+    WriteBlock<int32_t>(gSuper.settings, offsetof(SupervisorSettings, candidateInputs), {200});
     EXPECT_EQ(Train(10), "Population does not match the network saved by InitSuper");
 }
 

@@ -55,17 +55,16 @@ TEST(Clock, OverrideAndRelease) {
 }
 
 TEST(Letters, Windows1252Classification) {
-    EXPECT_TRUE(IsLetter('a'));
-    EXPECT_TRUE(IsLetter('Z'));
-    EXPECT_FALSE(IsLetter('1'));
-    EXPECT_FALSE(IsLetter(' '));
-    EXPECT_FALSE(IsLetter(','));
-    EXPECT_TRUE(IsLetter(0xE9));  // e acute
-    EXPECT_FALSE(IsLetter(0xD7)); // multiplication sign
-    EXPECT_EQ(UpperChar('q'), 'Q');
-    EXPECT_EQ(UpperChar('Q'), 'Q');
-    EXPECT_EQ(UpperChar('5'), '5');
-    EXPECT_EQ(UpperChar(0xE9), 0xC9);
-    EXPECT_EQ(UpperChar(0xFF), 0x9F); // y diaeresis
-    EXPECT_EQ(UpperChar(0xF7), 0xF7); // division sign stays
+    // character, letter, upper case: e acute, the multiplication and division signs, y diaeresis
+    const struct {
+        unsigned char c;
+        bool letter;
+        unsigned char upper;
+    } cases[] = {{'a', true, 'A'},    {'Z', true, 'Z'},    {'1', false, '1'},
+                 {' ', false, ' '},   {',', false, ','},   {0xE9, true, 0xC9},
+                 {0xD7, false, 0xD7}, {0xF7, false, 0xF7}, {0xFF, true, 0x9F}};
+    for (auto c : cases) {
+        EXPECT_EQ(IsLetter(c.c), c.letter) << int(c.c);
+        EXPECT_EQ(UpperChar(c.c), c.upper) << int(c.c);
+    }
 }

@@ -27,10 +27,14 @@ OwnedCells::OwnedCells(size_t rows, size_t columns)
         c.xltype = xltypeNil;
 }
 
-void OwnedCells::SetNumber(size_t k, double v) {
+XLOPER& OwnedCells::Put(size_t k, uint16_t type) {
     cells_[k] = XLOPER{};
-    cells_[k].val.num = v;
-    cells_[k].xltype = xltypeNum;
+    cells_[k].xltype = type;
+    return cells_[k];
+}
+
+void OwnedCells::SetNumber(size_t k, double v) {
+    Put(k, xltypeNum).val.num = v;
 }
 
 void OwnedCells::SetString(size_t k, const std::string& text) {
@@ -38,27 +42,20 @@ void OwnedCells::SetString(size_t k, const std::string& text) {
     std::unique_ptr<unsigned char[]> s(new unsigned char[n + 2]());
     s[0] = static_cast<unsigned char>(n);
     std::memcpy(s.get() + 1, text.data(), n);
-    cells_[k] = XLOPER{};
-    cells_[k].val.str = s.get();
-    cells_[k].xltype = xltypeStr;
+    Put(k, xltypeStr).val.str = s.get();
     strings_.push_back(std::move(s));
 }
 
 void OwnedCells::SetBool(size_t k, bool v) {
-    cells_[k] = XLOPER{};
-    cells_[k].val.xbool = v ? 1 : 0;
-    cells_[k].xltype = xltypeBool;
+    Put(k, xltypeBool).val.xbool = v ? 1 : 0;
 }
 
 void OwnedCells::SetError(size_t k, uint16_t code) {
-    cells_[k] = XLOPER{};
-    cells_[k].val.err = code;
-    cells_[k].xltype = xltypeErr;
+    Put(k, xltypeErr).val.err = code;
 }
 
 void OwnedCells::SetNil(size_t k) {
-    cells_[k] = XLOPER{};
-    cells_[k].xltype = xltypeNil;
+    Put(k, xltypeNil);
 }
 
 XLOPER* OwnedCells::multi() {
@@ -77,4 +74,9 @@ std::string OwnedCells::Text(size_t k) const {
 std::string CountedText(const unsigned char* counted) {
     if (counted == nullptr) return {};
     return std::string(reinterpret_cast<const char*>(counted + 1), counted[0]);
+}
+
+std::string AnswerText(const XLOPER* answer) {
+    return answer != nullptr && answer->xltype == xltypeStr ? CountedText(answer->val.str)
+                                                            : "<not a text>";
 }

@@ -47,11 +47,13 @@ class OwnedCells {
     std::string Text(size_t k) const; // the string cell's characters
 
   private:
+    XLOPER& Put(size_t k, uint16_t type); // a cleared cell of the type
     size_t rows_, columns_;
     std::vector<XLOPER> cells_;
     std::vector<std::unique_ptr<unsigned char[]>> strings_;
     XLOPER multi_{};
 };
 
-// The characters of a byte-counted string.
+// The characters of a byte-counted string, and of an answer that should be a text.
 std::string CountedText(const unsigned char* counted);
+std::string AnswerText(const XLOPER* answer);

@@ -24,11 +24,11 @@ SupervisorSettings TestSettings(int32_t candidates) {
 void InstallSettings(const SupervisorSettings& settings) {
     ReleaseSupervisor();
     gSuper.settings = GlobalBlockAlloc(sizeof(SupervisorSettings));
-    PutBlockValues<SupervisorSettings>(gSuper.settings, 0, {settings});
+    WriteBlock<SupervisorSettings>(gSuper.settings, 0, {settings});
 }
 
 SupervisorSettings Settings() {
-    return BlockValues<SupervisorSettings>(gSuper.settings, 0, 1)[0];
+    return ReadBlock<SupervisorSettings>(gSuper.settings, 0, 1)[0];
 }
 
 void InstallPopulation(const std::vector<SchemaRecord>& schemas, int32_t trainMode) {
@@ -36,7 +36,7 @@ void InstallPopulation(const std::vector<SchemaRecord>& schemas, int32_t trainMo
     gSuper.header = GlobalBlockAlloc(sizeof(PopulationHeader));
     gSuper.schemas = GlobalBlockAlloc(sizeof(SchemaRecord) * schemas.size());
     gSuper.schemaCount = static_cast<int32_t>(schemas.size());
-    PutBlockValues<SchemaRecord>(gSuper.schemas, 0, schemas);
+    WriteBlock<SchemaRecord>(gSuper.schemas, 0, schemas);
     PopulationHeader h = {};
     h.generation = h.currentSchema = h.breedMethod = 1;
     h.populationSize = gSuper.schemaCount;
@@ -48,15 +48,15 @@ void InstallPopulation(const std::vector<SchemaRecord>& schemas, int32_t trainMo
 }
 
 std::vector<SchemaRecord> Schemas() {
-    return BlockValues<SchemaRecord>(gSuper.schemas, 0, size_t(gSuper.schemaCount));
+    return ReadBlock<SchemaRecord>(gSuper.schemas, 0, size_t(gSuper.schemaCount));
 }
 
 PopulationHeader Header() {
-    return BlockValues<PopulationHeader>(gSuper.header, 0, 1)[0];
+    return ReadBlock<PopulationHeader>(gSuper.header, 0, 1)[0];
 }
 
 void SetHeader(const PopulationHeader& header) {
-    PutBlockValues<PopulationHeader>(gSuper.header, 0, {header});
+    WriteBlock<PopulationHeader>(gSuper.header, 0, {header});
 }
 
 SchemaRecord MakeSchema(const std::vector<int>& bits, int32_t layerCount,

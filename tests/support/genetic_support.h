@@ -2,21 +2,11 @@
 #pragma once
 
 #include "genetic/supervisor_state.h"
+#include "support/training_net.h"
 
 #include <cstdint>
 #include <cstring>
 #include <vector>
-
-template <class T> std::vector<T> BlockValues(BlockHandle block, size_t offset, size_t count) {
-    LockedBlock<unsigned char> base(block);
-    const T* at = reinterpret_cast<const T*>(base.get() + offset);
-    return std::vector<T>(at, at + count);
-}
-template <class T> void PutBlockValues(BlockHandle block, size_t offset, const std::vector<T>& v) {
-    LockedBlock<unsigned char> base(block);
-    unsigned char* at = base.get();
-    if (at != nullptr && !v.empty()) std::memcpy(at + offset, v.data(), v.size() * sizeof(T));
-}
 
 // Gene ranges: inclusion 0.5, 4 layers, hidden 5 and 3, rate from 0.2, momentum and noise up
 // to 0.9 and 0.1; a double network of 10 rows and 1 output.
