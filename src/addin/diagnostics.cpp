@@ -3,6 +3,7 @@
 #include "addin/xl_records.h"
 #include "quar1432.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -23,7 +24,14 @@ QUAR_API(const char*) TestXLOPER(XLOPER* x) {
     }
     switch (x->xltype) {
     case xltypeNum:
-        std::snprintf(out, n, "Num %lf", x->val.num);
+        // The C libraries spell NaN and the infinities differently ("-nan", "nan", "1.#INF"):
+        // one spelling on every build.
+        if (std::isnan(x->val.num))
+            std::snprintf(out, n, "Num nan");
+        else if (std::isinf(x->val.num))
+            std::snprintf(out, n, "Num %sinf", x->val.num < 0 ? "-" : "");
+        else
+            std::snprintf(out, n, "Num %lf", x->val.num);
         break;
     case xltypeStr: {
         const unsigned char* s = x->val.str;

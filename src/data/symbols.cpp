@@ -58,10 +58,26 @@ const unsigned char* TableOf(int32_t type, int32_t index) {
     return static_cast<const unsigned char*>(entries);
 }
 
+// The output table the last translated output cells point into, and a table that was replaced
+// while they did: the replaced one lives on until those cells are rewritten or the network goes.
+BlockHandle lentTable = nullptr;
+BlockHandle retiredTable = nullptr;
+
+void FreeLockedTable(BlockHandle table) {
+    if (table == nullptr) return;
+    GlobalBlockUnlock(table);
+    GlobalBlockFree(table);
+}
+
 void FreeTable(BlockHandle* slot) {
     if (*slot == nullptr) return;
-    GlobalBlockUnlock(*slot);
-    GlobalBlockFree(*slot);
+    if (*slot == lentTable) {
+        FreeLockedTable(retiredTable);
+        retiredTable = lentTable;
+        lentTable = nullptr;
+    } else {
+        FreeLockedTable(*slot);
+    }
     *slot = nullptr;
 }
 
@@ -156,6 +172,19 @@ const unsigned char* SymbolAt(int32_t column, double value) {
     for (double k = 0.0; k < n && entry[0] != 0; k += 1.0)
         entry += kSymbolEntryBytes;
     return entry[0] != 0 ? entry : kValueOutOfRange;
+}
+
+void LendOutputTable(int32_t column) {
+    FreeLockedTable(retiredTable);
+    retiredTable = nullptr;
+    BlockHandle* slot = TableSlot(COLUMN_OUTPUT, column);
+    lentTable = slot != nullptr ? *slot : nullptr;
+}
+
+void ReleaseRetiredTables() {
+    FreeLockedTable(retiredTable);
+    retiredTable = nullptr;
+    lentTable = nullptr;
 }
 
 QUAR_API(int32_t) CountSymbols(const char* text) {

@@ -1,6 +1,7 @@
 // InitBP, Init and CleanUp: building and releasing the one network and its blocks.
 #include "engine/network_build.h"
 
+#include "data/symbols.h"
 #include "engine/network_state.h"
 #include "genetic/supervisor_release.h"
 #include "platform/platform.h"
@@ -210,6 +211,7 @@ const char* AllocateNetwork() {
 } // namespace
 
 void ReleaseNetwork() {
+    ReleaseRetiredTables();
     FreePinnedBlock(&gNet.weightFp);
     FreePinnedBlock(&gNet.outputsFp);
     FreePinnedBlock(&gNet.blankFlagsFp);

@@ -1,7 +1,9 @@
 #include "quar1432.h"
 #include "support/fresh_library.h"
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 
 namespace {
@@ -9,6 +11,12 @@ namespace {
 XLOPER Typed(uint16_t type) {
     XLOPER x{};
     x.xltype = type;
+    return x;
+}
+
+XLOPER Number(double v) {
+    XLOPER x = Typed(xltypeNum);
+    x.val.num = v;
     return x;
 }
 
@@ -29,6 +37,11 @@ TEST(TestXLOPER, DescriptionByType) {
         const char* text;
     } cases[] = {
         {num, "Num 2.500000"},
+        // One spelling on every build, whatever the C library prints.
+        {Number(-std::numeric_limits<double>::quiet_NaN()), "Num nan"},
+        {Number(std::numeric_limits<double>::quiet_NaN()), "Num nan"},
+        {Number(-HUGE_VAL), "Num -inf"},
+        {Number(HUGE_VAL), "Num inf"},
         {boolean, "Bool 1"},
         {err, "Err 7"},
         {integer, "Int -3"},
