@@ -14,6 +14,14 @@ constexpr int kPopulationHead = 33;
 constexpr int kSchemaCells = 17;
 constexpr int kSchemaEpochs = 16;
 constexpr double kUntrainedEpochs = 1000000000.0;
+constexpr int kHeaderSize = 22;
+constexpr int kHeaderTrainMode = 26;
+constexpr int kHeaderGoal = 27;
+// The limits of the command line, which values from a population file must keep too.
+constexpr int kMaxPopulation = 1000;
+constexpr int kMaxEpochs = 32767;
+// A population column's row count is a 16-bit field.
+constexpr size_t kMaxPopulationRows = 65535;
 
 // The population column as the library hands it out: numbers and mask texts.
 bool UnloadPopulation(std::vector<Cell>* cells, std::string* error) {
@@ -54,6 +62,7 @@ bool ReloadPopulation(const std::vector<Cell>& cells, std::string* error) {
 struct PopulationHead {
     int generation = 1;
     int size = 0;
+    double goal = 0.0;    // epochs each schema trains for
     bool trained = false; // some schema carries a score
 };
 
@@ -71,6 +80,7 @@ bool FixWeightSeed(int seed, PopulationHead* head, std::string* error) {
         cells[k].number = k == kHeaderUseSeed ? 1.0 : seed;
     }
     head->generation = static_cast<int>(cells[kHeaderGeneration].number);
+    head->goal = cells[kHeaderGoal].number;
     head->size = static_cast<int>((cells.size() - kPopulationHead) / kSchemaCells);
     head->trained = false;
     for (size_t k = kPopulationHead + kSchemaEpochs; k < cells.size(); k += kSchemaCells)
@@ -139,13 +149,42 @@ bool SavePopulation(const std::string& path, std::string* error) {
     return WriteTextFile(path, text, error);
 }
 
+// The values of a saved population that decide how long training runs must be ones the command
+// line could have given; the library checks the rest.
+bool CheckPopulationFile(const std::vector<Cell>& cells, std::string* error) {
+    if (cells.size() > kMaxPopulationRows) {
+        *error = "the population has " + std::to_string(cells.size()) +
+                 " rows; a population column holds at most " + std::to_string(kMaxPopulationRows);
+        return false;
+    }
+    if (cells.size() < kPopulationHead) return true;
+    auto number = [&](int k, double lo, double hi) {
+        return cells[k].kind != CellKind::Number ||
+               (cells[k].number >= lo && cells[k].number <= hi);
+    };
+    const size_t groups = (cells.size() - kPopulationHead) / kSchemaCells;
+    if (!number(kHeaderTrainMode, 2, 2) && !number(kHeaderTrainMode, 4, 4)) {
+        *error = "training mode " + cells[kHeaderTrainMode].text +
+                 " is not one quarrow trains with (2 or 4)";
+    } else if (!number(kHeaderGoal, 1, kMaxEpochs)) {
+        *error = "the population trains each schema for " + cells[kHeaderGoal].text +
+                 " epochs; --epochs allows 1 to " + std::to_string(kMaxEpochs);
+    } else if (!number(kHeaderSize, 1, kMaxPopulation) || groups > kMaxPopulation) {
+        *error = "the population is larger than --population allows (" +
+                 std::to_string(kMaxPopulation) + ")";
+    } else {
+        return true;
+    }
+    return false;
+}
+
 bool LoadPopulation(const std::string& path, std::string* error) {
     Worksheet sheet;
     if (!LoadWorksheet(path, &sheet, error)) return false;
     std::vector<Cell> cells;
     for (const auto& row : sheet.rows)
         cells.push_back(row[0]);
-    if (!ReloadPopulation(cells, error)) {
+    if (!CheckPopulationFile(cells, error) || !ReloadPopulation(cells, error)) {
         *error = path + ": " + *error;
         return false;
     }
@@ -171,9 +210,9 @@ int CommandEvolve(const std::vector<std::string>& args, std::ostream& out, std::
     std::string score = "train";
     bool ok = ParseOptions(args, valueNames, NetworkSwitchNames(), &o, &error) &&
               ReadNetSettings(o, &s, &error) &&
-              o.Integer("population", 1, 1000, &population, &error) &&
+              o.Integer("population", 1, kMaxPopulation, &population, &error) &&
               o.Integer("generations", 1, 1000, &generations, &error) &&
-              o.Integer("epochs", 1, 32767, &epochs, &error) &&
+              o.Integer("epochs", 1, kMaxEpochs, &epochs, &error) &&
               o.Integer("breed", 1, 3, &breed, &error) &&
               o.Number("crossover", 0.0, 10.0, &crossover, &error) &&
               o.Number("mutation", 0.0, 1.0, &mutation, &error) &&
@@ -261,9 +300,20 @@ int CommandEvolve(const std::vector<std::string>& args, std::ostream& out, std::
         }
         out << "\nGeneration " << head.generation << "\n";
         int schema = 1;
-        for (int calls = 0; calls < 100000; ++calls) {
+        // Each call trains `epochs` epochs: a schema that needs more calls than its goal
+        // allows is not finishing, and the run stops with an error rather than a result.
+        const int callsPerSchema = static_cast<int>(head.goal / epochs) + 2;
+        int calls = 0;
+        for (;;) {
             answer = ResultText(TrainNextSchema(static_cast<int16_t>(epochs), 0, 0.0, 0.0, 0.0));
-            if (answer == "In Process") continue;
+            if (answer == "In Process") {
+                if (++calls < callsPerSchema) continue;
+                err << "quarrow evolve: schema " << schema << " is still training after " << calls
+                    << " calls of " << epochs << " epochs (goal " << ShortNumber(head.goal)
+                    << " epochs); giving up\n";
+                return 1;
+            }
+            calls = 0;
             if (answer != "OK" && answer != "Population Tested") {
                 err << "quarrow evolve: training schema " << schema << ": " << answer << "\n";
                 return 1;

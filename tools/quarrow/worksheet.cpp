@@ -44,6 +44,12 @@ bool BuildWorksheet(const std::vector<CsvRecord>& records, Worksheet* sheet, std
         }
         sheet->names.push_back(f.text);
     }
+    if (sheet->names.size() > kMaxSheetColumns) {
+        *error = "the first row names " + std::to_string(sheet->names.size()) +
+                 " columns; at most " + std::to_string(kMaxSheetColumns) + " are supported";
+        sheet->names.clear();
+        return false;
+    }
     size_t last = records.size();
     while (last > 1) {
         bool allEmpty = true;
@@ -53,6 +59,20 @@ bool BuildWorksheet(const std::vector<CsvRecord>& records, Worksheet* sheet, std
         --last;
     }
     const size_t width = sheet->names.size();
+    // Short rows are padded to the full width: the padding must stay in proportion to what
+    // the file holds, or a small file with a wide first row would exhaust memory.
+    size_t fields = 0;
+    for (size_t r = 1; r < last; ++r)
+        fields += records[r].size();
+    const size_t cells = width * (last - 1), allowed = kPaddingPerField * fields + kFreeCells;
+    if (cells > allowed) {
+        *error = std::to_string(last - 1) + " rows of " + std::to_string(width) +
+                 " columns would take " + std::to_string(cells) + " cells, but the file holds " +
+                 std::to_string(fields) + " fields (at most " + std::to_string(allowed) +
+                 " cells): write the empty cells out or leave the unused columns away";
+        sheet->names.clear();
+        return false;
+    }
     for (size_t r = 1; r < last; ++r) {
         std::vector<Cell> row(width);
         const CsvRecord& record = records[r];

@@ -84,6 +84,34 @@ TEST(Worksheet, RaggedRowsAndTrailingEmptyRows) {
     EXPECT_FALSE(BuildWorksheet(records, &sheet, &error));
 }
 
+// A small file must not make the padding of short rows exhaust memory.
+TEST(Worksheet, WideFirstRowsAreRefusedBeforeTheRowsArePadded) {
+    auto header = [](size_t columns) {
+        std::string text = "c0";
+        for (size_t k = 1; k < columns; ++k)
+            text += ",c" + std::to_string(k);
+        return text + "\n";
+    };
+    const struct {
+        std::string text;
+        const char* message; // nullptr: accepted
+    } cases[] = {
+        {header(kMaxSheetColumns + 1) + "1\n", "at most 32767 are supported"},
+        {header(kMaxSheetColumns) + "1\n", nullptr},
+        {header(2000) + std::string(1000, '\n') + "1\n", "write the empty cells out"},
+        {header(1000) + std::string(1000, '\n') + "1\n", nullptr},
+    };
+    for (const auto& c : cases) {
+        std::vector<CsvRecord> records = Parsed(c.text);
+        Worksheet sheet;
+        std::string error;
+        EXPECT_EQ(BuildWorksheet(records, &sheet, &error), c.message == nullptr) << error;
+        if (c.message) {
+            EXPECT_NE(error.find(c.message), std::string::npos) << error;
+        }
+    }
+}
+
 TEST(Worksheet, ColumnLetters) {
     const std::pair<int, const char*> cases[] = {{0, "A"},   {25, "Z"},  {26, "AA"},
                                                  {51, "AZ"}, {52, "BA"}, {701, "ZZ"}};
