@@ -1,6 +1,7 @@
 #include "command_common.h"
 #include "commands.h"
 #include "csv.h"
+#include "population_file.h"
 #include "xl_column.h"
 
 #include <cstdio>
@@ -10,18 +11,8 @@ namespace {
 constexpr int kHeaderUseSeed = 30;
 constexpr int kHeaderWeightSeed = 31;
 constexpr int kHeaderGeneration = 17;
-constexpr int kPopulationHead = 33;
-constexpr int kSchemaCells = 17;
 constexpr int kSchemaEpochs = 16;
 constexpr double kUntrainedEpochs = 1000000000.0;
-constexpr int kHeaderSize = 22;
-constexpr int kHeaderTrainMode = 26;
-constexpr int kHeaderGoal = 27;
-// The limits of the command line, which values from a population file must keep too.
-constexpr int kMaxPopulation = 1000;
-constexpr int kMaxEpochs = 32767;
-// A population column's row count is a 16-bit field.
-constexpr size_t kMaxPopulationRows = 65535;
 
 // The population column as the library hands it out: numbers and mask texts.
 bool UnloadPopulation(std::vector<Cell>* cells, std::string* error) {
@@ -149,42 +140,11 @@ bool SavePopulation(const std::string& path, std::string* error) {
     return WriteTextFile(path, text, error);
 }
 
-// The values of a saved population that decide how long training runs must be ones the command
-// line could have given; the library checks the rest.
-bool CheckPopulationFile(const std::vector<Cell>& cells, std::string* error) {
-    if (cells.size() > kMaxPopulationRows) {
-        *error = "the population has " + std::to_string(cells.size()) +
-                 " rows; a population column holds at most " + std::to_string(kMaxPopulationRows);
-        return false;
-    }
-    if (cells.size() < kPopulationHead) return true;
-    auto number = [&](int k, double lo, double hi) {
-        return cells[k].kind != CellKind::Number ||
-               (cells[k].number >= lo && cells[k].number <= hi);
-    };
-    const size_t groups = (cells.size() - kPopulationHead) / kSchemaCells;
-    if (!number(kHeaderTrainMode, 2, 2) && !number(kHeaderTrainMode, 4, 4)) {
-        *error = "training mode " + cells[kHeaderTrainMode].text +
-                 " is not one quarrow trains with (2 or 4)";
-    } else if (!number(kHeaderGoal, 1, kMaxEpochs)) {
-        *error = "the population trains each schema for " + cells[kHeaderGoal].text +
-                 " epochs; --epochs allows 1 to " + std::to_string(kMaxEpochs);
-    } else if (!number(kHeaderSize, 1, kMaxPopulation) || groups > kMaxPopulation) {
-        *error = "the population is larger than --population allows (" +
-                 std::to_string(kMaxPopulation) + ")";
-    } else {
-        return true;
-    }
-    return false;
-}
-
 bool LoadPopulation(const std::string& path, std::string* error) {
-    Worksheet sheet;
-    if (!LoadWorksheet(path, &sheet, error)) return false;
+    std::string text;
     std::vector<Cell> cells;
-    for (const auto& row : sheet.rows)
-        cells.push_back(row[0]);
-    if (!CheckPopulationFile(cells, error) || !ReloadPopulation(cells, error)) {
+    if (!ReadTextFile(path, &text, error)) return false;
+    if (!ReadPopulationText(text, &cells, error) || !ReloadPopulation(cells, error)) {
         *error = path + ": " + *error;
         return false;
     }

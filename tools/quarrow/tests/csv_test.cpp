@@ -55,6 +55,9 @@ TEST(Csv, QuotingRoundTrips) {
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(Texts(records[0]), fields);
     EXPECT_EQ(CsvQuote("plain"), "plain");
+    // A first field that starts like a byte-order mark keeps it.
+    const std::vector<std::string> marked = {"\xEF\xBB\xBFname", "b"};
+    EXPECT_EQ(Texts(Parsed(CsvLine(marked) + "\n")[0]), marked);
 }
 
 TEST(Worksheet, CellKinds) {
