@@ -10,6 +10,10 @@ void PlatformFailAllocation(int32_t n) {
     failCountdown = n > 0 ? n : 0;
 }
 
+bool PlatformFailurePending() {
+    return failCountdown > 0;
+}
+
 int32_t PlatformLiveBlocks() {
     return liveBlocks;
 }
