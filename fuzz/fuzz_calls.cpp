@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -161,9 +162,9 @@ class Session {
 
     void Build() {
         const bool wide = in_.Byte() % 16 == 0;
-        const int16_t inputs = Short(wide ? -1 : 1, wide ? 300 : 3);
+        const int16_t inputs = Short(wide ? -1 : 1, wide ? 60 : 3);
         const int16_t outputs = Short(wide ? -1 : 1, wide ? 40 : 2);
-        const int16_t rows = Short(1, wide ? 3000 : 24);
+        const int16_t rows = Short(1, wide ? 600 : 24);
         const int16_t window = Short(1, 3), step = Short(1, 3), blank = Short(0, 3);
         const int16_t layers = Short(2, 4), h1 = Short(1, 4), h2 = Short(1, 4);
         const char* answer = in_.Byte() % 8 == 0 ? Init(inputs, outputs, rows, window, step, blank,
@@ -190,13 +191,17 @@ class Session {
         Text(SetColumnEx(COLUMN_INPUT, 0, arena_.Multi(a, rows), 0));
         Text(SetColumnEx(COLUMN_INPUT, 1, arena_.Multi(b, rows), 0));
         Text(SetColumnEx(COLUMN_OUTPUT, 0, arena_.Multi(y, rows), 0));
-        Text(InitSuper(0.3 + in_.Share() * 0.7, Short(2, 4), Short(0, 4), Short(0, 3), 0, 0, 0.1,
-                       0.9, 0.05));
-        Text(InitPop(Short(1, 4), Short(1, 3), Short(1, 4), in_.Int(1, 6) * 2.0));
+        const auto [inclusion, layers, hidden1, hidden2] =
+            std::tuple{0.3 + in_.Share() * 0.7, Short(2, 4), Short(0, 4), Short(0, 3)};
+        Text(InitSuper(inclusion, layers, hidden1, hidden2, 0, 0, 0.1, 0.9, 0.05));
+        const auto [size, breed, mode, goal] =
+            std::tuple{Short(1, 4), Short(1, 3), Short(1, 4), in_.Int(1, 6) * 2.0};
+        Text(InitPop(size, breed, mode, goal));
     }
 
     void LoadFp(int kind) {
-        FP* fp = fps_.Make(Rows(), in_.Byte() % 16 == 0 ? 2 : 1);
+        const auto [rows, columns] = std::tuple{Rows(), in_.Byte() % 16 == 0 ? 2 : 1};
+        FP* fp = fps_.Make(rows, columns);
         for (int k = 0; k < fp->rows * fp->columns; ++k)
             fp->array[k] = (in_.Byte() & 1) ? Value(1e6) : double(in_.Int(0, 5));
         const int16_t type = Short(-1, 4), index = Short(-1, 3);
@@ -208,7 +213,8 @@ class Session {
             else
                 Text(SetColumn(type, index, fp));
         } else {
-            Text(xSetColumn(type, index, fp, in_.Byte() & 1));
+            const int32_t recount = in_.Byte() & 1;
+            Text(xSetColumn(type, index, fp, recount));
         }
     }
 
@@ -228,14 +234,21 @@ class Session {
             LoadFp(1);
             break;
         case 5:
-        case 6:
-            Text(SetColumnEx(Short(-1, 4), Short(-1, 3), Column(Rows(), in_.Byte() % 16 ? 1 : 2),
-                             in_.Byte() % 16 ? 0 : 1));
+        case 6: {
+            const auto [type, index, rows, columns] =
+                std::tuple{Short(-1, 4), Short(-1, 3), Rows(), in_.Byte() % 16 ? 1 : 2};
+            XLOPER* column = Column(rows, columns);
+            const int16_t offset = in_.Byte() % 16 ? 0 : 1;
+            Text(SetColumnEx(type, index, column, offset));
             break;
-        case 7:
-            TouchResult(SelectDataMode(Column(Rows()), Short(-1, 6),
-                                       in_.Byte() & 1 ? in_.Share() : in_.Share() * 100.0));
+        }
+        case 7: {
+            XLOPER* column = Column(Rows());
+            const auto [method, share] =
+                std::tuple{Short(-1, 6), in_.Byte() & 1 ? in_.Share() : in_.Share() * 100.0};
+            TouchResult(SelectDataMode(column, method, share));
             break;
+        }
         case 8: {
             const double a = Value(1.0), b = Value(1.0), rate = Value(1.0);
             const double momentum = Value(0.99), noise = Value(1.0);
@@ -243,28 +256,43 @@ class Session {
             Text(SetParams(a, b, rate, momentum, noise));
             break;
         }
-        case 9:
-            Text(SetEnhanced(Short(-1, 7), Value(8.0), in_.Byte() & 1, Value(8.0), in_.Byte() & 1,
-                             Value(8.0)));
+        case 9: {
+            const auto [code, gain, prune, threshold, autoRate, margin] =
+                std::tuple{Short(-1, 7),
+                           Value(8.0),
+                           int32_t(in_.Byte() & 1),
+                           Value(8.0),
+                           int32_t(in_.Byte() & 1),
+                           Value(8.0)};
+            Text(SetEnhanced(code, gain, prune, threshold, autoRate, margin));
             break;
-        case 10:
-            Text(SetCutoffs(in_.Byte() & 1 ? 0.0 : in_.Share(), in_.Share(), in_.Share()));
+        }
+        case 10: {
+            const auto [hours, trainRise, testRise] =
+                std::tuple{in_.Byte() & 1 ? 0.0 : in_.Share(), in_.Share(), in_.Share()};
+            Text(SetCutoffs(hours, trainRise, testRise));
             break;
-        case 11:
-            RandomizeWeights(in_.Byte() & 1, Short(-5, 5), Value(8.0));
+        }
+        case 11: {
+            const auto [useSeed, seed, range] =
+                std::tuple{int32_t(in_.Byte() & 1), Short(-5, 5), Value(8.0)};
+            RandomizeWeights(useSeed, seed, range);
             break;
+        }
         case 12: {
             const int columns = in_.Byte() % 8 == 0 ? in_.Int(1, 9) : kWeightFpColumns;
             FP* fp = fps_.Make(in_.Int(0, 12), columns);
             for (int k = 0; k < fp->rows * fp->columns; ++k)
                 fp->array[k] = Value(8.0);
-            Checked([&] { return SetWeights(fp, Short(-2, 700)); },
+            const int16_t first = Short(-2, 700);
+            Checked([&] { return SetWeights(fp, first); },
                     {"Invalid", "Incorrect", "No ", "Bad", "Row"});
             break;
         }
         case 13:
         case 14: {
-            FP* result = RunNet(in_.Byte() & 1, Short(-1, 6));
+            const auto [train, epochs] = std::tuple{int32_t(in_.Byte() & 1), Short(-1, 6)};
+            FP* result = RunNet(train, epochs);
             TouchFp(result);
             if (tame_ && result != nullptr && result->rows >= 3 && std::isnan(result->array[2]))
                 Fail("NaN error from finite data", step_);
@@ -272,50 +300,48 @@ class Session {
         }
         case 15:
             TouchFp(GetWeights(Short(-1, 700)));
-            TouchFp(GetOutputs(Short(-1, 3)));
+            TouchFp(GetOutputs(Short(-1, 3))); // one argument each: read in order
             TouchFp(GetBlankFlags());
             TouchFp(PlotError());
             break;
-        case 16:
-            TouchResult(GetOutputsEx(Short(-1, 3), in_.Int(-1, 3), in_.Byte() % 16 ? 0 : 1));
+        case 16: {
+            const auto [column, mode, offset] =
+                std::tuple{Short(-1, 3), in_.Int(-1, 3), int16_t(in_.Byte() % 16 ? 0 : 1)};
+            TouchResult(GetOutputsEx(column, mode, offset));
             break;
+        }
         case 17: {
             const int16_t bins = Short(-1, 40);
             const double lo = -in_.Share() * 4.0;
-            Checked([&] { return WeightHistStr(bins, lo, lo + in_.Share() * 8.0); }, {""});
+            const double hi = lo + in_.Share() * 8.0;
+            Checked([&] { return WeightHistStr(bins, lo, hi); }, {""});
             break;
         }
-        case 18:
-            Checked(
-                [&] {
-                    return InitSuper(in_.Share() * 1.1, Short(1, 7), Short(-1, 4), Short(-1, 3),
-                                     Short(0, 2), Short(0, 2), in_.Share(), in_.Share(),
-                                     in_.Share() * 0.12);
-                },
-                {"Bad"});
+        case 18: {
+            const std::tuple a{in_.Share() * 1.1, Short(1, 7), Short(-1, 4),
+                               Short(-1, 3),      Short(0, 2), Short(0, 2),
+                               in_.Share(),       in_.Share(), in_.Share() * 0.12};
+            Checked([&] { return std::apply(InitSuper, a); }, {"Bad"});
             break;
-        case 19:
-            Checked([&] { return InitPop(Short(0, 6), Short(0, 4), Short(0, 5), in_.Double()); },
-                    {"Bad"});
+        }
+        case 19: {
+            const std::tuple a{Short(0, 6), Short(0, 4), Short(0, 5), in_.Double()};
+            Checked([&] { return std::apply(InitPop, a); }, {"Bad"});
             break;
+        }
         case 20:
-        case 21:
-            Checked(
-                [&] {
-                    return TrainNextSchema(Short(-1, 6), Short(-1, 20),
-                                           in_.Byte() & 1 ? 0.0 : in_.Share(), in_.Share() * 1.1,
-                                           in_.Share() * 1.1);
-                },
-                {"Bad", "Call"});
+        case 21: {
+            const std::tuple a{Short(-1, 6), Short(-1, 20), in_.Byte() & 1 ? 0.0 : in_.Share(),
+                               in_.Share() * 1.1, in_.Share() * 1.1};
+            Checked([&] { return std::apply(TrainNextSchema, a); }, {"Bad", "Call"});
             break;
-        case 22:
-            Checked(
-                [&] {
-                    return GenNextPop(Short(0, 6), Short(0, 4), in_.Share() * 11.0,
-                                      in_.Share() * 1.1, Short(0, 5), in_.Double());
-                },
-                {"Bad", "Call"});
+        }
+        case 22: {
+            const std::tuple a{Short(0, 6),       Short(0, 4), in_.Share() * 11.0,
+                               in_.Share() * 1.1, Short(0, 5), in_.Double()};
+            Checked([&] { return std::apply(GenNextPop, a); }, {"Bad", "Call"});
             break;
+        }
         case 23:
             if (in_.Byte() & 1) {
                 TouchResult(UnloadPop());
@@ -356,7 +382,8 @@ class Session {
             break;
         }
         case 2: {
-            FP* fp = fps_.Make(in_.Int(0, 4), in_.Int(1, 3));
+            const auto [rows, columns] = std::tuple{in_.Int(0, 4), in_.Int(1, 3)};
+            FP* fp = fps_.Make(rows, columns);
             if (TestArray(fp) != fp || CkArray(fp) != 1) Fail("array checks", step_);
             (void)CountSymbols(in_.Text(40).c_str());
             break;

@@ -3,7 +3,8 @@
 # nothing is fetched when everything is there already.
 set -euo pipefail
 need=()
-for pkg in cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev; do
+# clang-14 and its runtime libraries build the fuzz targets with libFuzzer.
+for pkg in cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then
