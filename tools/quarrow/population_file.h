@@ -8,6 +8,8 @@
 
 constexpr int kPopulationHead = 33; // settings and header cells before the first schema
 constexpr int kSchemaCells = 17;
+constexpr int kSettingsMaxLayers = 8;
+constexpr int kSettingsMaxHidden = 9; // then 10, 11, 12
 constexpr int kHeaderSize = 22;
 constexpr int kHeaderTrainMode = 26;
 constexpr int kHeaderGoal = 27;
@@ -19,6 +21,6 @@ constexpr size_t kMaxPopulationRows = 65535;
 
 // The cells of a saved population's text, refused with a message when the text is not a
 // worksheet, when its rows do not fit a population column, or when the values that decide how
-// long training runs are ones the command line could not have given. The library checks the
-// rest when the cells are reloaded.
+// long training runs or how large its networks grow are ones the command line could not have
+// given. The library checks the rest when the cells are reloaded.
 bool ReadPopulationText(const std::string& text, std::vector<Cell>* cells, std::string* error);

@@ -153,8 +153,10 @@ TEST_F(QuarrowRun, HostilePopulationFilesAreRefused) {
         const char* message;
     } cases[] = {
         {changed(untrainable, 0), "--epochs allows 1 to 32767"},
-        {changed({{26, "1"}}, 0), "training mode 1"},
-        {changed({{22, "2000"}}, 0), "larger than --population"},
+        {changed({{26, "1"}}, 0), "training mode is 1;"},
+        {changed({{22, "2000"}}, 0), "size is 2000; --population allows 1 to 1000"},
+        {changed({{8, "6"}}, 0), "--max-layers allows 2 to 5"},
+        {changed({{10, "70000"}}, 0), "second hidden size is 70000"},
         // 65536 more rows: cut to 16 bits the count would land on the same valid column.
         {changed({}, 65536), "at most 65535"},
     };
