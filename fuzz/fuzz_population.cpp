@@ -6,6 +6,7 @@
 #include "quar1432.h"
 
 #include <cstring>
+#include <tuple>
 
 namespace {
 
@@ -40,11 +41,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CleanUp();
         return 0;
     }
-    InitSuper(in.Share(), static_cast<int16_t>(in.Int(1, 7)), static_cast<int16_t>(in.Int(-1, 3)),
-              static_cast<int16_t>(in.Int(0, 3)), static_cast<int16_t>(in.Int(0, 3)),
-              static_cast<int16_t>(in.Int(0, 3)), in.Share(), in.Share(), in.Share() * 0.12);
-    InitPop(static_cast<int16_t>(in.Int(0, 4)), static_cast<int16_t>(in.Int(0, 4)),
-            static_cast<int16_t>(in.Int(0, 5)), in.Double());
+    // Arguments are read in order (braced lists are evaluated left to right), so that an input
+    // means the same calls on every compiler.
+    std::apply(InitSuper,
+               std::tuple{in.Share(), static_cast<int16_t>(in.Int(1, 7)),
+                          static_cast<int16_t>(in.Int(-1, 3)), static_cast<int16_t>(in.Int(0, 3)),
+                          static_cast<int16_t>(in.Int(0, 3)), static_cast<int16_t>(in.Int(0, 3)),
+                          in.Share(), in.Share(), in.Share() * 0.12});
+    std::apply(InitPop,
+               std::tuple{static_cast<int16_t>(in.Int(0, 4)), static_cast<int16_t>(in.Int(0, 4)),
+                          static_cast<int16_t>(in.Int(0, 5)), in.Double()});
 
     for (int op = 0; op < 16 && !in.empty(); ++op) {
         switch (in.Byte() % 7) {
@@ -61,13 +67,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             TouchResult(UnloadPop());
             break;
         case 4:
-            TrainNextSchema(static_cast<int16_t>(in.Int(-1, 3)), static_cast<int16_t>(in.Int(0, 4)),
-                            0.0, in.Share() * 1.1, in.Share() * 1.1);
+            std::apply(TrainNextSchema, std::tuple{static_cast<int16_t>(in.Int(-1, 3)),
+                                                   static_cast<int16_t>(in.Int(0, 4)), 0.0,
+                                                   in.Share() * 1.1, in.Share() * 1.1});
             break;
         case 5:
-            GenNextPop(static_cast<int16_t>(in.Int(0, 5)), static_cast<int16_t>(in.Int(0, 4)),
-                       in.Share() * 11.0, in.Share() * 1.1, static_cast<int16_t>(in.Int(0, 5)),
-                       in.Double());
+            std::apply(GenNextPop, std::tuple{static_cast<int16_t>(in.Int(0, 5)),
+                                              static_cast<int16_t>(in.Int(0, 4)), in.Share() * 11.0,
+                                              in.Share() * 1.1, static_cast<int16_t>(in.Int(0, 5)),
+                                              in.Double()});
             break;
         default:
             ReloadPop(arena.Column(in, in.Int(0, 60)));
