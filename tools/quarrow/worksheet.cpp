@@ -69,7 +69,7 @@ bool BuildWorksheet(const std::vector<CsvRecord>& records, Worksheet* sheet, std
         *error = std::to_string(last - 1) + " rows of " + std::to_string(width) +
                  " columns would take " + std::to_string(cells) + " cells, but the file holds " +
                  std::to_string(fields) + " fields (at most " + std::to_string(allowed) +
-                 " cells): write the empty cells out or leave the unused columns away";
+                 " cells): write the empty cells out or leave out the unused columns";
         sheet->names.clear();
         return false;
     }
