@@ -2,8 +2,10 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 40
 
-.PHONY: deps build demo test test-report test-sanitize test-windows bench format clean
+.PHONY: deps build demo test test-report test-sanitize test-windows fuzz-ci bench format clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -28,6 +30,15 @@ test-sanitize: deps
 	ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
+# Every fuzz target for FUZZ_SECONDS from its seeds (libFuzzer, clang); what fails is kept in
+# $(FUZZ_BUILD)/fuzz-artifacts.
+fuzz-ci: deps
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DQUAR_FUZZ=ON -DQUAR_TESTS=OFF -DQUAR_BENCH=OFF >/dev/null
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_calls fuzz_columns fuzz_population \
+	  fuzz_text fuzz_host_files
+	bash scripts/fuzz-ci.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 test-windows:
 	bash scripts/test-windows.sh
 
@@ -41,4 +52,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-win32 build-win64 build-i686 build-win32-native
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) build-win32 build-win64 build-i686 build-win32-native

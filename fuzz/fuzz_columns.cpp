@@ -5,6 +5,7 @@
 #include "quar1432.h"
 
 #include <cstring>
+#include <tuple>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
@@ -26,10 +27,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CleanUp();
         return 0;
     }
-    SetParams(in.Share(), in.Share(), in.Share(), in.Share() * 0.9, in.Share());
-    SetEnhanced(static_cast<int16_t>(in.Int(0, 7)), in.Double(), in.Byte() & 1, in.Share(),
-                in.Byte() & 1, in.Double());
-    SetCutoffs(0.0, in.Share(), in.Share());
+    // Arguments are read in order (braced lists are evaluated left to right), so that an input
+    // means the same calls on every compiler.
+    std::apply(SetParams,
+               std::tuple{in.Share(), in.Share(), in.Share(), in.Share() * 0.9, in.Share()});
+    std::apply(SetEnhanced,
+               std::tuple{static_cast<int16_t>(in.Int(0, 7)), in.Double(), int32_t(in.Byte() & 1),
+                          in.Share(), int32_t(in.Byte() & 1), in.Double()});
+    std::apply(SetCutoffs, std::tuple{0.0, in.Share(), in.Share()});
 
     for (int op = 0; op < 16 && !in.empty(); ++op) {
         switch (in.Byte() % 9) {
@@ -47,16 +52,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         case 3: {
             const int length = in.Int(0, rows + 2);
-            TouchResult(SelectDataMode(arena.Column(in, length), static_cast<int16_t>(in.Int(0, 6)),
-                                       in.Byte() & 1 ? in.Share() : in.Share() * 40000.0));
+            XLOPER* column = arena.Column(in, length);
+            TouchResult(std::apply(SelectDataMode,
+                                   std::tuple{column, static_cast<int16_t>(in.Int(0, 6)),
+                                              in.Byte() & 1 ? in.Share() : in.Share() * 40000.0}));
             break;
         }
         case 4:
-            RunNet(in.Byte() & 1, static_cast<int16_t>(in.Int(-1, 3)));
+            std::apply(RunNet,
+                       std::tuple{int32_t(in.Byte() & 1), static_cast<int16_t>(in.Int(-1, 3))});
             break;
         case 5:
             TouchResult(
-                GetOutputsEx(static_cast<int16_t>(in.Int(0, outputs - 1)), in.Int(0, 2), 0));
+                std::apply(GetOutputsEx, std::tuple{static_cast<int16_t>(in.Int(0, outputs - 1)),
+                                                    in.Int(0, 2), int16_t(0)}));
             break;
         case 6: {
             FP* flags = GetBlankFlags();

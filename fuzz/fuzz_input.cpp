@@ -167,3 +167,43 @@ void ExpectNoBlocksLeft() {
         std::abort();
     }
 }
+
+// A copy of the unloaded population with some cells changed, and perhaps fewer or more rows.
+XLOPER* ChangedPopulation(FuzzInput& in, CellArena& arena) {
+    XLOPER* unloaded = UnloadPop();
+    std::vector<XLOPER> cells;
+    if (unloaded != nullptr && unloaded->xltype == xltypeMulti &&
+        unloaded->val.array.lparray != nullptr)
+        for (int k = 0; k < unloaded->val.array.rows; ++k) {
+            const XLOPER& c = unloaded->val.array.lparray[k];
+            // Strings are copied: the column must not point into the library's own storage.
+            cells.push_back(c.xltype == xltypeStr ? arena.String(ReadResultText(&c)) : c);
+        }
+    const int changes = in.Int(0, 6);
+    for (int k = 0; k < changes && !cells.empty(); ++k) {
+        const size_t at = in.Int(0, 255) % cells.size();
+        if (in.Byte() & 1) {
+            cells[at] = arena.Cell(in);
+        } else {
+            // A mask text of an unusual count, or with odd letters.
+            std::string mask(in.Int(60, 70), '@');
+            for (char& ch : mask)
+                ch = static_cast<char>('@' + in.Int(0, 20));
+            cells[at] = arena.String(mask);
+        }
+    }
+    int rows = static_cast<int>(cells.size());
+    switch (in.Byte() % 4) {
+    case 0:
+        rows = in.Int(0, rows + 20);
+        break;
+    case 1:
+        rows += 17;
+        break;
+    default:
+        break;
+    }
+    while (static_cast<int>(cells.size()) < rows)
+        cells.push_back(arena.Number(in.Double()));
+    return arena.Multi(cells, rows, (in.Byte() % 32 == 0) ? 2 : 1);
+}

@@ -44,6 +44,10 @@ class CellArena {
     std::vector<std::unique_ptr<XLOPER>> records_;
 };
 
+// A copy of the population UnloadPop hands out, with some cells changed and perhaps fewer or
+// more rows; strings are copied, so the column never points into the library's storage.
+XLOPER* ChangedPopulation(FuzzInput& in, CellArena& arena);
+
 // The text of an XLOPER string result, touching every byte it claims.
 std::string ReadResultText(const XLOPER* x);
 // Reads every cell of a multi result (and the strings its cells point at).

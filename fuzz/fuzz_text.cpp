@@ -5,6 +5,7 @@
 #include "quar1432.h"
 
 #include <cstring>
+#include <tuple>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
@@ -26,7 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)CountSymbols(nullptr);
 
     XLOPER cell = arena.Cell(in);
-    if (in.Byte() % 4 == 0) cell = *arena.Column(in, in.Int(0, 5), in.Int(0, 2));
+    if (in.Byte() % 4 == 0) {
+        const auto [rows, columns] = std::tuple{in.Int(0, 5), in.Int(0, 2)};
+        cell = *arena.Column(in, rows, columns);
+    }
     const char* description = TestXLOPER(&cell);
     if (description == nullptr || std::strlen(description) > 255) __builtin_trap();
     XLOPER* copy = ReturnXLOPER(&cell);

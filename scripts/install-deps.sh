@@ -11,6 +11,7 @@ packages=(
   libzip-dev libpugixml-dev libexpat1-dev # the host reads workbooks
   libxlsxwriter-dev # and writes the results workbook
   python3-openpyxl  # writes the reader's test workbooks and reads the written ones back
+  clang-14 libclang-rt-14-dev # build the fuzz targets with libFuzzer
 )
 for pkg in "${packages[@]}"; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")

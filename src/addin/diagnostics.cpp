@@ -2,6 +2,7 @@
 #include "addin/diagnostics.h"
 #include "quar1432.h"
 
+#include <cmath>
 #include <cstdio>
 
 const char* DescribeXloper(XLOPER* x, char* out, size_t n) {
@@ -11,7 +12,14 @@ const char* DescribeXloper(XLOPER* x, char* out, size_t n) {
     }
     switch (x->xltype) {
     case xltypeNum:
-        std::snprintf(out, n, "Num %lf", x->val.num);
+        // The C libraries spell NaN and the infinities differently ("-nan", "nan", "1.#INF"):
+        // one spelling on every build.
+        if (std::isnan(x->val.num))
+            std::snprintf(out, n, "Num nan");
+        else if (std::isinf(x->val.num))
+            std::snprintf(out, n, "Num %sinf", x->val.num < 0 ? "-" : "");
+        else
+            std::snprintf(out, n, "Num %lf", x->val.num);
         break;
     case xltypeStr: {
         const unsigned char* s = x->val.str;

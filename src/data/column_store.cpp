@@ -25,6 +25,8 @@ const char kNonBlankValue[] = "Non-blank value in a \"blank\" row";
 const char kMoreRowsThanBlocks[] = "More data rows than the network was built for";
 const char kBlankCountDiffers[] = "Blank flag column does not mark the announced blank rows";
 const char kBlankInFirstWindow[] = "Blank rows must lie after the first window of rows";
+const char kRangeTooWide[] = "Column values too far apart to scale";
+const char kNotFinite[] = "Value is not a finite number";
 
 // Rows before the first window end, which start no pattern.
 int32_t WindowLead() {
@@ -83,6 +85,7 @@ const char* FindScale(int32_t type, const double* values, int32_t count, const i
         int32_t r = RowOfEntry(type, i);
         if (r >= rangeRows || blank[r] != 0) continue;
         double x = values[i];
+        if (!std::isfinite(x)) return kNotFinite;
         if (!seen) {
             dataMin = dataMax = x;
             seen = true;
@@ -104,6 +107,11 @@ const char* FindScale(int32_t type, const double* values, int32_t count, const i
     if (haveMin && dataMin < scale->lo) return kBelowMin;
     if (haveMax && dataMax > scale->hi) return kAboveMax;
     scale->range = scale->hi - scale->lo;
+    // A range past the largest double would scale every value to NaN or infinity; the fixed
+    // method multiplies by 32768 before it divides by the range.
+    const double widest = gNet.calcMethod == CALC_DOUBLE ? scale->range : scale->range * 32768.0;
+    if (!std::isfinite(scale->lo) || !std::isfinite(scale->hi) || !std::isfinite(widest))
+        return kRangeTooWide;
     if (scale->range == 0.0) scale->range = 1.0;
     return nullptr;
 }

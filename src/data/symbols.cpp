@@ -58,10 +58,21 @@ const unsigned char* TableOf(int32_t type, int32_t index) {
     return static_cast<const unsigned char*>(entries);
 }
 
+void FreeLockedTable(BlockHandle table) {
+    if (table == nullptr) return;
+    GlobalBlockUnlock(table);
+    GlobalBlockFree(table);
+}
+
 void FreeTable(BlockHandle* slot) {
     if (*slot == nullptr) return;
-    GlobalBlockUnlock(*slot);
-    GlobalBlockFree(*slot);
+    if (*slot == gNet.lentOutputTable) {
+        FreeLockedTable(gNet.retiredOutputTable);
+        gNet.retiredOutputTable = gNet.lentOutputTable;
+        gNet.lentOutputTable = nullptr;
+    } else {
+        FreeLockedTable(*slot);
+    }
     *slot = nullptr;
 }
 
@@ -156,4 +167,11 @@ const unsigned char* SymbolAt(int32_t column, double value) {
     for (double k = 0.0; k < n && entry[0] != 0; k += 1.0)
         entry += kSymbolEntryBytes;
     return entry[0] != 0 ? entry : kValueOutOfRange;
+}
+
+void LendOutputTable(int32_t column) {
+    FreeLockedTable(gNet.retiredOutputTable);
+    gNet.retiredOutputTable = nullptr;
+    BlockHandle* slot = TableSlot(COLUMN_OUTPUT, column);
+    gNet.lentOutputTable = slot != nullptr ? *slot : nullptr;
 }

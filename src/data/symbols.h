@@ -27,3 +27,8 @@ bool SymbolMatches(const unsigned char* cellText, const unsigned char* entry);
 const unsigned char* SymbolAt(int32_t column, double value);
 // The mode code (0 ... 5) of a counted text that is exactly a mode word, else -1.
 int32_t ModeWordCode(const unsigned char* cellText);
+
+// Marks output column `column`'s table as pointed at by the translated output cells just
+// written (and frees a table those cells pointed at before); a table replaced while it is lent
+// stays allocated until the next LendOutputTable or until the network is released.
+void LendOutputTable(int32_t column);

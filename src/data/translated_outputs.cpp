@@ -28,6 +28,7 @@ CellsAnswer TranslateOutputs(int32_t column, int32_t mode, const FP* values, con
         return Refusal(kBlankFlagsInvalid.bytes);
 
     int32_t count = values->rows;
+    LendOutputTable(column);
     for (int32_t i = 0; i < count; ++i) {
         XLOPER& cell = cells[i];
         double v = values->array[i];

@@ -218,6 +218,8 @@ const char* AllocateNetwork() {
 } // namespace
 
 void ReleaseNetwork() {
+    FreePinnedBlock(gNet.retiredOutputTable);
+    gNet.lentOutputTable = nullptr;
     FreePinnedBlock(gNet.weightFp);
     FreePinnedBlock(gNet.outputsFp);
     FreePinnedBlock(gNet.blankFlagsFp);

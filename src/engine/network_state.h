@@ -66,6 +66,11 @@ struct NetworkState {
     XLOPER* translatedOutputCells;
     BlockHandle* inputSymbolHandles;
     BlockHandle* outputSymbolHandles;
+    // The output symbol table the last translated output cells point into, and a table that
+    // was replaced while they did: it lives on until those cells are rewritten or the network
+    // goes, so the cells never point at freed memory.
+    BlockHandle lentOutputTable;
+    BlockHandle retiredOutputTable;
 
     // Per-unit work arrays (fixed local memory); only the set of the network's method exists.
     int16_t* unitDeltasFixed;

@@ -227,8 +227,12 @@ const char* ReloadPopulation(XLOPER* column) {
     int32_t rows = column->val.array.rows;
 
     {
+        // Read into a copy: refused settings never replace the live ones, which every later
+        // draw of a schema relies on being in their accepted ranges.
+        SupervisorSettings read{};
+        if (!ReadSettings(in, read)) return "Bad data in ReloadPop";
         LockedBlock<SupervisorSettings> settings(gSuper.settings);
-        if (!ReadSettings(in, *settings)) return "Bad data in ReloadPop";
+        *settings = read;
     }
     if (!gSuper.header) {
         gSuper.header = GlobalBlockAlloc(sizeof(PopulationHeader));

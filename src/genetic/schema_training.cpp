@@ -233,11 +233,8 @@ const char* TrainSchemaStep(int16_t epochsPerCall, int16_t maxSchemaEpochs, doub
         !InRange(testRise, 0.0, 1.0))
         return "Bad Parameter in TrainNextSchema";
     if (!PopulationExists() || !SupervisorExists()) return "Call InitPop before TrainNextSchema";
-    {
-        LockedBlock<const PopulationHeader> header(gSuper.header);
-        if (epochsPerCall == 0 && IsGoalMode(header->trainMode))
-            return "Bad Parameter in TrainNextSchema";
-    }
+    // No mode can finish a schema that trains for no epochs per call.
+    if (epochsPerCall == 0) return "Bad Parameter in TrainNextSchema";
     const char* answer =
         TrainCurrentSchema(epochsPerCall, maxSchemaEpochs, hours, trainRise, testRise);
     ResetRunHistory();

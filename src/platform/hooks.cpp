@@ -8,6 +8,10 @@ void PlatformFailAllocation(int32_t n) {
     gHooks.failCountdown = n > 0 ? n : 0;
 }
 
+bool PlatformFailurePending() {
+    return gHooks.failCountdown > 0;
+}
+
 int32_t PlatformLiveBlocks() {
     return gHooks.liveBlocks;
 }

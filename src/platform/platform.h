@@ -29,6 +29,8 @@ constexpr size_t kMaxBlockBytes = size_t(1) << 30;
 // Test hook: the n-th allocation from now (1 = the next one), global or local, fails.
 // 0 switches the hook off.
 void PlatformFailAllocation(int32_t n);
+// True while the failure set by PlatformFailAllocation has not happened yet.
+bool PlatformFailurePending();
 // Blocks currently allocated (global and local), for leak checks.
 int32_t PlatformLiveBlocks();
 

@@ -1,7 +1,9 @@
 #include "quar1432.h"
 #include "support/fresh_library.h"
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <utility>
 
@@ -13,6 +15,12 @@ XLOPER Typed(uint16_t type) {
     return x;
 }
 
+XLOPER Number(double v) {
+    XLOPER x = Typed(xltypeNum);
+    x.val.num = v;
+    return x;
+}
+
 } // namespace
 
 TEST(TestXLOPER, DescriptionByType) {
@@ -21,19 +29,29 @@ TEST(TestXLOPER, DescriptionByType) {
     num.val.num = 2.5, boolean.val.xbool = 1, err.val.err = 7, integer.val.w = -3;
     multi.val.array.rows = 5, multi.val.array.columns = 1;
     sref.val.sref.ref = XLREF{0, 4, 1, 1};
-    const std::pair<XLOPER, const char*> cases[] = {{num, "Num 2.500000"},
-                                                    {boolean, "Bool 1"},
-                                                    {err, "Err 7"},
-                                                    {integer, "Int -3"},
-                                                    {multi, "Multi 5R, 1C"},
-                                                    {sref, "SRef R0C1:R4C1"},
-                                                    {Typed(xltypeRef), "Ref"},
-                                                    {Typed(xltypeFlow), "Flow"},
-                                                    {Typed(xltypeNil), "Nil"},
-                                                    {Typed(xltypeMissing), "Missing"},
-                                                    {Typed(512), "???"}};
-    for (auto [x, text] : cases)
-        EXPECT_EQ(std::string(TestXLOPER(&x)), text);
+    const struct {
+        XLOPER x;
+        const char* text;
+    } cases[] = {
+        {num, "Num 2.500000"},
+        // One spelling on every build, whatever the C library prints.
+        {Number(-std::numeric_limits<double>::quiet_NaN()), "Num nan"},
+        {Number(std::numeric_limits<double>::quiet_NaN()), "Num nan"},
+        {Number(-HUGE_VAL), "Num -inf"},
+        {Number(HUGE_VAL), "Num inf"},
+        {boolean, "Bool 1"},
+        {err, "Err 7"},
+        {integer, "Int -3"},
+        {multi, "Multi 5R, 1C"},
+        {sref, "SRef R0C1:R4C1"},
+        {Typed(xltypeRef), "Ref"},
+        {Typed(xltypeFlow), "Flow"},
+        {Typed(xltypeNil), "Nil"},
+        {Typed(xltypeMissing), "Missing"},
+        {Typed(512), "???"},
+    };
+    for (auto c : cases)
+        EXPECT_EQ(std::string(TestXLOPER(&c.x)), c.text);
     EXPECT_EQ(std::string(TestXLOPER(nullptr)), "???");
 }
 

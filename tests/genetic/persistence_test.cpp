@@ -83,15 +83,25 @@ TEST_F(PersistenceTest, BadStructureAndBadData) {
         {0, 0.0},   {0, NAN},  {1, 0},    {1, 257},  {2, 1e10}, {3, NAN},   {8, 7},
         {8, 1},     {10, -1},  {13, 1.5}, {14, -.1}, {15, .15}, {17, 0},    {18, 0},
         {18, 3},    {19, NAN}, {20, -.5}, {21, -1},  {22, 0},   {22, 3854}, {23, 4},
-        {24, 10.5}, {25, 1.5}, {26, 5},   {27, -1},  {33, 1},   {51, NAN}};
+        {24, 10.5}, {25, 1.5}, {26, 5},   {27, -1},  {33, 1},   {51, NAN},  {8, -2147483648.0}};
+    const SupervisorSettings before = TestSettings(6);
     for (auto [k, v] : cases) {
-        InstallSettings(TestSettings(6));
+        InstallSettings(before);
         InstallPopulation({first, second}, 2);
         cells = Column();
         cells.SetNumber(size_t(k), v);
         EXPECT_STREQ(ReloadPop(cells.multi()), "Bad data in ReloadPop") << k << " " << v;
         EXPECT_EQ(Header().populationSize, int32_t(Schemas().size())) << k;
+        // Refused settings never replace the live ones: every draw relies on their ranges.
+        const SupervisorSettings after = Settings();
+        if (k <= 16) {
+            EXPECT_EQ(std::memcmp(&after, &before, sizeof after), 0) << k;
+        }
     }
+    EXPECT_STREQ(InitPop(4, 1, 2, 4), "OK");
+    for (const SchemaRecord& s : Schemas())
+        EXPECT_TRUE(s.layerCount >= 2 && s.layerCount <= before.maxLayers);
+    InstallPopulation({first, second}, 2);
     cells = Column();
     cells.SetString(7, "text");
     EXPECT_STREQ(ReloadPop(cells.multi()), "Bad data in ReloadPop");

@@ -2,6 +2,7 @@
 
 #include "column_lists.h"
 #include "commands.h"
+#include "population_file.h"
 #include "quar1432.h"
 #include "worksheet.h"
 
@@ -183,13 +184,13 @@ int RunQuarrow(const std::vector<std::string>& args, std::ostream& out, std::ost
     CLI::App* e = app.add_subcommand("evolve", "evolve network designs with the genetic search");
     AddSheetOptions(e, &evolve.sheet, &evolveHidden, &evolveMethod);
     e->add_option("--population", evolve.population, "schemas per generation")
-        ->check(CLI::Range(1, 1000))
+        ->check(CLI::Range(1, kMaxPopulation))
         ->capture_default_str();
     e->add_option("--generations", evolve.generations, "generations")
         ->check(CLI::Range(1, 1000))
         ->capture_default_str();
     e->add_option("--epochs", evolve.epochs, "epochs per schema")
-        ->check(CLI::Range(1, 32767))
+        ->check(CLI::Range(1, kMaxEpochs))
         ->capture_default_str();
     e->add_option("--score", evolve.score, "which error scores a schema")
         ->check(CLI::IsMember({"train", "test"}))

@@ -1,6 +1,7 @@
 #include "command_common.h"
 #include "commands.h"
 #include "csv.h"
+#include "population_file.h"
 #include "run_files.h"
 #include "xl_column.h"
 
@@ -12,8 +13,6 @@ namespace {
 constexpr int kHeaderUseSeed = 30;
 constexpr int kHeaderWeightSeed = 31;
 constexpr int kHeaderGeneration = 17;
-constexpr int kPopulationHead = 33;
-constexpr int kSchemaCells = 17;
 constexpr int kSchemaEpochs = 16;
 constexpr double kUntrainedEpochs = 1000000000.0;
 
@@ -56,6 +55,7 @@ bool ReloadPopulation(const std::vector<Cell>& cells, std::string* error) {
 struct PopulationHead {
     int generation = 1;
     int size = 0;
+    double goal = 0.0;    // epochs each schema trains for
     bool trained = false; // some schema carries a score
 };
 
@@ -73,6 +73,7 @@ bool FixWeightSeed(int seed, PopulationHead* head, std::string* error) {
         cells[k].number = k == kHeaderUseSeed ? 1.0 : seed;
     }
     head->generation = static_cast<int>(cells[kHeaderGeneration].number);
+    head->goal = cells[kHeaderGoal].number;
     head->size = static_cast<int>((cells.size() - kPopulationHead) / kSchemaCells);
     head->trained = false;
     for (size_t k = kPopulationHead + kSchemaEpochs; k < cells.size(); k += kSchemaCells)
@@ -157,12 +158,10 @@ bool SavePopulation(const std::string& path, std::string* error) {
 }
 
 bool LoadPopulation(const std::string& path, std::string* error) {
-    Worksheet sheet;
-    if (!LoadWorksheet(path, &sheet, error)) return false;
+    std::string text;
     std::vector<Cell> cells;
-    for (const auto& row : sheet.rows)
-        cells.push_back(row[0]);
-    if (!ReloadPopulation(cells, error)) {
+    if (!ReadTextFile(path, &text, error)) return false;
+    if (!ReadPopulationText(text, &cells, error) || !ReloadPopulation(cells, error)) {
         *error = path + ": " + *error;
         return false;
     }
@@ -256,9 +255,20 @@ int CommandEvolve(const EvolveArgs& a, std::ostream& out, std::ostream& err) {
         }
         out << "\nGeneration " << head.generation << "\n";
         int schema = 1;
-        for (int calls = 0; calls < 100000; ++calls) {
+        // Each call trains `epochs` epochs: a schema that needs more calls than its goal
+        // allows is not finishing, and the run stops with an error rather than a result.
+        const int callsPerSchema = static_cast<int>(head.goal / epochs) + 2;
+        int calls = 0;
+        for (;;) {
             answer = ResultText(TrainNextSchema(static_cast<int16_t>(epochs), 0, 0.0, 0.0, 0.0));
-            if (answer == "In Process") continue;
+            if (answer == "In Process") {
+                if (++calls < callsPerSchema) continue;
+                err << "quarrow evolve: schema " << schema << " is still training after " << calls
+                    << " calls of " << epochs << " epochs (goal " << ShortNumber(head.goal)
+                    << " epochs); giving up\n";
+                return 1;
+            }
+            calls = 0;
             if (answer != "OK" && answer != "Population Tested") {
                 err << "quarrow evolve: training schema " << schema << ": " << answer << "\n";
                 return 1;

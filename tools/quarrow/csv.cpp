@@ -9,6 +9,8 @@
 
 namespace {
 
+const char kByteOrderMark[] = "\xEF\xBB\xBF";
+
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -30,7 +32,7 @@ bool ParseCsv(const std::string& text, std::vector<CsvRecord>* records, std::str
     const size_t n = text.size();
     int line = 1;
     // A byte-order mark from spreadsheet exports is not part of the first name.
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) i = 3;
+    if (text.compare(0, 3, kByteOrderMark) == 0) i = 3;
     while (i < n) {
         CsvRecord record;
         for (;;) {
@@ -117,7 +119,10 @@ bool WriteTextFile(const std::string& path, const std::string& text, std::string
 }
 
 std::string CsvQuote(const std::string& field) {
-    bool needs = !field.empty() && (IsBlank(field.front()) || IsBlank(field.back()));
+    // A leading byte-order mark is quoted, or reading the file back would take it for the
+    // file's own mark.
+    bool needs = !field.empty() && (IsBlank(field.front()) || IsBlank(field.back()) ||
+                                    field.compare(0, 3, kByteOrderMark) == 0);
     for (char c : field)
         if (c == ',' || c == '"' || c == '\n' || c == '\r') needs = true;
     if (!needs) return field;

@@ -161,10 +161,14 @@ bool ParseNetworkFile(const std::string& text, NetworkFile* net, std::string* er
     }
     const int count = WeightCount(LayerSizes(s, static_cast<int>(net->inputNames.size()),
                                              NetworkOutputCount(net->outputBounds, s.oneHot)));
-    if (!sawWeights || net->weights.size() != expected ||
-        net->weights.size() != static_cast<size_t>(count)) {
+    if (!sawWeights || net->weights.size() != static_cast<size_t>(count)) {
         *error = "the network should hold " + std::to_string(count) + " weights, the file has " +
                  std::to_string(net->weights.size());
+        return false;
+    }
+    if (net->weights.size() != expected) {
+        *error = "the weights line announces " + std::to_string(expected) +
+                 " weights, the rows hold " + std::to_string(net->weights.size());
         return false;
     }
     return true;

@@ -58,6 +58,12 @@ bool BuildWorksheetFromCells(std::vector<std::vector<Cell>> rows, Worksheet* she
         }
         sheet->names.push_back(c.text);
     }
+    if (sheet->names.size() > kMaxSheetColumns) {
+        *error = "the first row names " + std::to_string(sheet->names.size()) +
+                 " columns; at most " + std::to_string(kMaxSheetColumns) + " are supported";
+        sheet->names.clear();
+        return false;
+    }
     auto allEmpty = [](const std::vector<Cell>& row) {
         for (const Cell& c : row)
             if (!c.empty()) return false;
@@ -67,6 +73,20 @@ bool BuildWorksheetFromCells(std::vector<std::vector<Cell>> rows, Worksheet* she
     while (last > 1 && allEmpty(rows[last - 1]))
         --last;
     const size_t width = sheet->names.size();
+    // Short rows are padded to the full width: the padding must stay in proportion to what
+    // the file holds, or a small file with a wide first row would exhaust memory.
+    size_t fields = 0;
+    for (size_t r = 1; r < last; ++r)
+        fields += rows[r].size();
+    const size_t cells = width * (last - 1), allowed = kPaddingPerField * fields + kFreeCells;
+    if (cells > allowed) {
+        *error = std::to_string(last - 1) + " rows of " + std::to_string(width) +
+                 " columns would take " + std::to_string(cells) + " cells, but the file holds " +
+                 std::to_string(fields) + " fields (at most " + std::to_string(allowed) +
+                 " cells): write the empty cells out or leave out the unused columns";
+        sheet->names.clear();
+        return false;
+    }
     for (size_t r = 1; r < last; ++r) {
         std::vector<Cell>& row = rows[r];
         for (size_t c = width; c < row.size(); ++c) {

@@ -29,9 +29,17 @@ struct Worksheet {
 // field is empty, a text otherwise.
 Cell CellFromField(const std::string& field);
 
+// The library counts columns in short integers.
+constexpr size_t kMaxSheetColumns = 32767;
+// Rows shorter than the names are padded; all the cells together may come to at most
+// kPaddingPerField times the fields of the data rows, plus kFreeCells.
+constexpr size_t kPaddingPerField = 4;
+constexpr size_t kFreeCells = size_t(1) << 20;
+
 // Builds the worksheet from CSV records. Short rows are padded with empty cells; cells past the
 // last named column must be empty. Empty rows at the end of the file are dropped; empty rows
-// inside the data are kept (they are blank rows of the range).
+// inside the data are kept (they are blank rows of the range). Refuses a first row wider than
+// kMaxSheetColumns and padding out of proportion to the file.
 bool BuildWorksheet(const std::vector<CsvRecord>& records, Worksheet* sheet, std::string* error);
 // The same from cells already typed (a workbook's), with the same rules.
 bool BuildWorksheetFromCells(std::vector<std::vector<Cell>> rows, Worksheet* sheet,

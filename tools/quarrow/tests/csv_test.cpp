@@ -55,6 +55,9 @@ TEST(Csv, QuotingRoundTrips) {
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(Texts(records[0]), fields);
     EXPECT_EQ(CsvQuote("plain"), "plain");
+    // A first field that starts like a byte-order mark keeps it.
+    const std::vector<std::string> marked = {"\xEF\xBB\xBFname", "b"};
+    EXPECT_EQ(Texts(Parsed(CsvLine(marked) + "\n")[0]), marked);
 }
 
 TEST(Worksheet, CellKinds) {
@@ -82,6 +85,34 @@ TEST(Worksheet, RaggedRowsAndTrailingEmptyRows) {
     EXPECT_FALSE(BuildWorksheet(records, &sheet, &error));
     records.clear();
     EXPECT_FALSE(BuildWorksheet(records, &sheet, &error));
+}
+
+// A small file must not make the padding of short rows exhaust memory.
+TEST(Worksheet, WideFirstRowsAreRefusedBeforeTheRowsArePadded) {
+    auto header = [](size_t columns) {
+        std::string text = "c0";
+        for (size_t k = 1; k < columns; ++k)
+            text += ",c" + std::to_string(k);
+        return text + "\n";
+    };
+    const struct {
+        std::string text;
+        const char* message; // nullptr: accepted
+    } cases[] = {
+        {header(kMaxSheetColumns + 1) + "1\n", "at most 32767 are supported"},
+        {header(kMaxSheetColumns) + "1\n", nullptr},
+        {header(2000) + std::string(1000, '\n') + "1\n", "write the empty cells out"},
+        {header(1000) + std::string(1000, '\n') + "1\n", nullptr},
+    };
+    for (const auto& c : cases) {
+        std::vector<CsvRecord> records = Parsed(c.text);
+        Worksheet sheet;
+        std::string error;
+        EXPECT_EQ(BuildWorksheet(records, &sheet, &error), c.message == nullptr) << error;
+        if (c.message) {
+            EXPECT_NE(error.find(c.message), std::string::npos) << error;
+        }
+    }
 }
 
 TEST(Worksheet, ColumnLetters) {

@@ -49,6 +49,12 @@ TEST(NetworkFile, RefusesDamagedFiles) {
     badWeight.replace(badWeight.rfind('\n', badWeight.size() - 2) + 1, 1, "z");
     EXPECT_FALSE(ParseNetworkFile(badWeight, &back, &error));
 
+    // A count that disagrees with rows that fit the network: both numbers named.
+    std::string miscounted = text;
+    miscounted.replace(miscounted.find("weights,9"), 9, "weights,8");
+    EXPECT_FALSE(ParseNetworkFile(miscounted, &back, &error));
+    EXPECT_NE(error.find("announces 8 weights, the rows hold 9"), std::string::npos) << error;
+
     std::string badHidden = text;
     badHidden.replace(badHidden.find("hidden,2"), 8, "hidden,0");
     EXPECT_FALSE(ParseNetworkFile(badHidden, &back, &error));

@@ -1,0 +1,96 @@
+// Columns a careless or hostile caller may hand over: ranges no double can scale, and symbol
+// cells read back after their column's symbols were replaced.
+#include "data/translated_outputs.h"
+#include "data_fixture.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+using HostileColumnsTest = LibraryTest;
+
+std::vector<unsigned char> BlockBytes(BlockHandle block) {
+    return ReadBlock<unsigned char>(block, 0, GlobalBlockSize(block));
+}
+
+TEST_F(HostileColumnsTest, ColumnsThatCannotBeScaledAreRefusedAndStoreNothing) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        int method;
+        int type;
+        double margin;
+        Doubles values;
+        const char* answer;
+    } cases[] = {
+        {CALC_DOUBLE,
+         COLUMN_INPUT,
+         0.0,
+         {-1e308, 1e308, 0, 1},
+         "Column values too far apart to scale"},
+        {CALC_DOUBLE,
+         COLUMN_OUTPUT,
+         0.0,
+         {-1e308, 1e308, 0, 1},
+         "Column values too far apart to scale"},
+        {CALC_DOUBLE, COLUMN_INPUT, 1e300, {0, 1e10, 0, 1}, "Column values too far apart to scale"},
+        // The fixed method multiplies by 32768 before it divides by the range.
+        {CALC_FIXED16,
+         COLUMN_OUTPUT,
+         0.0,
+         {-1e304, 1e304, 0, 1},
+         "Column values too far apart to scale"},
+        {CALC_DOUBLE, COLUMN_INPUT, 0.0, {0, nan, 1, 2}, "Value is not a finite number"},
+        {CALC_FIXED16, COLUMN_OUTPUT, 0.0, {0, 1, HUGE_VAL, 2}, "Value is not a finite number"},
+    };
+    for (const auto& c : cases) {
+        FreshLibrary();
+        ASSERT_EQ(Build(1, 1, 4, 1, 1, 0, c.method), "OK");
+        ASSERT_STREQ(SetEnhanced(3, 1.0, 0, 1.0, 0, c.margin), "OK");
+        ASSERT_EQ(Load(COLUMN_INPUT, 0, {0, 1, 2, 3}), "OK");
+        ASSERT_EQ(Load(COLUMN_OUTPUT, 0, {0, 1, 0, 1}), "OK");
+        const auto inputs = BlockBytes(gNet.inputBlock), targets = BlockBytes(gNet.targetBlock);
+        EXPECT_EQ(Load(c.type, 0, c.values), c.answer) << c.values[1];
+        EXPECT_EQ(BlockBytes(gNet.inputBlock), inputs);
+        EXPECT_EQ(BlockBytes(gNet.targetBlock), targets);
+    }
+    // The same wide column is fine in the double method, where nothing multiplies it first.
+    FreshLibrary();
+    ASSERT_EQ(Build(1, 1, 4, 1, 1, 0, CALC_DOUBLE), "OK");
+    EXPECT_EQ(Load(COLUMN_OUTPUT, 0, {-1e304, 1e304, 0, 1}), "OK");
+}
+
+// Symbol cells of a GetOutputsEx answer point into the column's symbol table; replacing the
+// table must not leave them pointing at freed (and soon reused) memory.
+TEST_F(HostileColumnsTest, SymbolCellsOutliveTheTableTheyCameFrom) {
+    ASSERT_EQ(Build(1, 1, 4, 1, 1, 0, CALC_DOUBLE), "OK");
+    ASSERT_EQ(LoadTexts(COLUMN_MODE_FLAG, 0, {"TRAIN", "TRAIN", "TRAIN", "SYMBOL"}), "OK");
+    ASSERT_EQ(Load(COLUMN_INPUT, 0, {0, 1, 2, 3}), "OK");
+    ASSERT_EQ(LoadTexts(COLUMN_OUTPUT, 0, {"A", "B", "C", "A,B,C"}), "OK");
+    SetOutputs<double>({0.0, 0.5, 1.0});
+    XLOPER* answer = GetOutputsEx(0, OUTPUT_SYMBOLS, 0);
+    ASSERT_EQ(answer->xltype, xltypeMulti);
+    auto texts = [&] {
+        std::vector<std::string> t;
+        for (int k = 0; k < answer->val.array.rows; ++k)
+            t.push_back(CountedText(answer->val.array.lparray[k].val.str));
+        return t;
+    };
+    const std::vector<std::string> before = texts();
+    ASSERT_EQ(before, (std::vector<std::string>{"A", "B", "C", ""}));
+    // A new list of the same size: the allocator hands the old table's memory straight back.
+    ASSERT_EQ(LoadTexts(COLUMN_OUTPUT, 0, {"X", "Y", "Z", "X,Y,Z"}), "OK");
+    EXPECT_EQ(texts(), before);
+    ASSERT_EQ(LoadTexts(COLUMN_OUTPUT, 0, {"P", "Q", "R", "P,Q,R"}), "OK");
+    EXPECT_EQ(texts(), before);
+    // The next answer is built on the current table, and the replaced ones are gone.
+    const int32_t blocks = PlatformLiveBlocks();
+    SetOutputs<double>({0.0, 0.5, 1.0});
+    GetOutputsEx(0, OUTPUT_SYMBOLS, 0);
+    EXPECT_EQ(texts(), (std::vector<std::string>{"P", "Q", "R", ""}));
+    EXPECT_EQ(PlatformLiveBlocks(), blocks - 1);
+    CleanUp();
+    EXPECT_EQ(PlatformLiveBlocks(), 0);
+}
+
+} // namespace
