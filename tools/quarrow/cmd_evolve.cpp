@@ -1,6 +1,7 @@
 #include "command_common.h"
 #include "commands.h"
 #include "csv.h"
+#include "supervisor_search.h"
 #include "xl_column.h"
 
 #include <cstdio>
@@ -14,42 +15,6 @@ constexpr int kPopulationHead = 33;
 constexpr int kSchemaCells = 17;
 constexpr int kSchemaEpochs = 16;
 constexpr double kUntrainedEpochs = 1000000000.0;
-
-// The population column as the library hands it out: numbers and mask texts.
-bool UnloadPopulation(std::vector<Cell>* cells, std::string* error) {
-    XLOPER* column = UnloadPop();
-    if (column == nullptr || column->xltype != xltypeMulti ||
-        column->val.array.lparray == nullptr) {
-        *error =
-            "unloading the population: " + (column ? XlText(column) : std::string("no answer"));
-        return false;
-    }
-    cells->clear();
-    for (int k = 0; k < column->val.array.rows; ++k) {
-        const XLOPER& x = column->val.array.lparray[k];
-        Cell c;
-        if (x.xltype == xltypeNum) {
-            c.kind = CellKind::Number;
-            c.number = x.val.num;
-            c.text = ExactNumber(x.val.num);
-        } else if (x.xltype == xltypeStr) {
-            c.kind = CellKind::Text;
-            c.text = XlText(&x);
-        }
-        cells->push_back(c);
-    }
-    return true;
-}
-
-bool ReloadPopulation(const std::vector<Cell>& cells, std::string* error) {
-    XlColumn column(cells);
-    std::string answer = ResultText(ReloadPop(column.multi()));
-    if (answer != "OK") {
-        *error = "reloading the population: " + answer;
-        return false;
-    }
-    return true;
-}
 
 struct PopulationHead {
     int generation = 1;

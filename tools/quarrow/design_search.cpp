@@ -1,0 +1,267 @@
+#include "design_search.h"
+
+#include "command_common.h"
+#include "engine_session.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+double SearchRandom::Uniform() {
+    // 64-bit linear congruential step (Knuth's MMIX constants); the top 53 bits.
+    state_ = state_ * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<double>(state_ >> 11) * (1.0 / 9007199254740992.0);
+}
+
+int SearchRandom::Below(int n) {
+    return n <= 1 ? 0 : std::min(n - 1, static_cast<int>(Uniform() * n));
+}
+
+Design DrawDesign(const DesignSpace& space, int candidates, SearchRandom* random) {
+    Design d;
+    d.inputs.assign(candidates, 0);
+    int kept = 0;
+    for (int k = 0; k < candidates; ++k)
+        if (random->Uniform() < space.inclusion) {
+            d.inputs[k] = 1;
+            ++kept;
+        }
+    if (kept == 0) d.inputs[random->Below(candidates)] = 1;
+    const int layers = 2 + random->Below(std::max(1, space.maxLayers - 1));
+    for (int k = 0; k < layers - 2; ++k)
+        d.hidden.push_back(1 + random->Below(std::max(1, space.maxHidden)));
+    d.rate = space.minRate + (1.0 - space.minRate) * random->Uniform();
+    d.momentum = space.maxMomentum * random->Uniform();
+    d.noise = space.maxNoise * random->Uniform();
+    return d;
+}
+
+Design DesignOf(const NetSettings& s, int candidates) {
+    Design d;
+    d.inputs.assign(candidates, 1);
+    d.hidden = s.hidden;
+    d.rate = s.rate;
+    d.momentum = s.momentum;
+    d.noise = s.noise;
+    return d;
+}
+
+Range DesignRange(const Range& full, const Design& design) {
+    Range r = full;
+    r.inputs.clear();
+    for (size_t k = 0; k < full.inputs.size(); ++k)
+        if (k < design.inputs.size() && design.inputs[k]) r.inputs.push_back(full.inputs[k]);
+    return r;
+}
+
+NetSettings DesignSettings(const NetSettings& base, const Design& design) {
+    NetSettings s = base;
+    s.hidden = design.hidden;
+    s.rate = design.rate;
+    s.momentum = design.momentum;
+    s.noise = design.noise;
+    s.split = -1.0; // the rows' roles are written into the range
+    s.shuffle = false;
+    return s;
+}
+
+bool IsTrainRow(const Range& range, int r) {
+    return r >= range.window - 1 && range.IsDataRow(r) &&
+           (range.mode[r].empty() || range.mode[r] == "TRAIN");
+}
+
+std::vector<char> ChooseValidationRows(const Range& range, double share, uint32_t seed) {
+    std::vector<int> rows;
+    for (int r = 0; r < range.rows(); ++r)
+        if (IsTrainRow(range, r)) rows.push_back(r);
+    // A seeded shuffle, so a class that the sheet lists in one block still reaches both parts.
+    SearchRandom random(seed);
+    for (int k = static_cast<int>(rows.size()) - 1; k > 0; --k)
+        std::swap(rows[k], rows[random.Below(k + 1)]);
+    const size_t count =
+        std::min(rows.size() - std::min<size_t>(rows.size(), 1),
+                 static_cast<size_t>(std::lround(share * static_cast<double>(rows.size()))));
+    std::vector<char> validation(range.rows(), 0);
+    for (size_t k = 0; k < count; ++k)
+        validation[rows[k]] = 1;
+    return validation;
+}
+
+Range SearchView(const Range& range, const std::vector<char>& validation) {
+    Range view = range;
+    for (int r = 0; r < view.rows(); ++r) {
+        if (!view.IsDataRow(r)) continue;
+        if (IsTrainRow(range, r))
+            view.mode[r] = validation[r] ? "TEST" : "TRAIN";
+        else if (view.mode[r] == "TEST")
+            view.mode[r] = "SKIP";
+    }
+    view.modeColumn = true;
+    return view;
+}
+
+namespace {
+
+// Builds the design's network on the view and sets its seeded starting weights.
+bool StartDesign(const Range& view, const NetSettings& s, std::string* error) {
+    if (!LoadNetwork(view, s, false, error)) return false;
+    RandomizeWeights(1, static_cast<int16_t>(s.seed), s.weightRange);
+    return true;
+}
+
+bool Train(int epochs, std::string* error) {
+    RunStats stats;
+    for (int done = 0; done < epochs;) {
+        const int ask = std::min(32767, epochs - done);
+        if (!RunEpochs(true, ask, &stats)) {
+            *error = "training: the network is gone";
+            return false;
+        }
+        done += ask;
+    }
+    return true;
+}
+
+bool Measure(double* rms, std::string* error) {
+    RunStats stats;
+    if (!RunEpochs(false, 1, &stats)) {
+        *error = "measuring: the network is gone";
+        return false;
+    }
+    *rms = stats.rms;
+    return true;
+}
+
+} // namespace
+
+bool ScoreDesign(const Range& view, const NetSettings& base, const Design& design, int epochs,
+                 double* rms, std::string* error) {
+    const NetSettings s = DesignSettings(base, design);
+    return StartDesign(DesignRange(view, design), s, error) && Train(epochs, error) &&
+           Measure(rms, error);
+}
+
+namespace {
+
+bool ScoreAll(const Range& view, const NetSettings& base, std::vector<Candidate>* pool, int epochs,
+              int stage, SearchProgress* p, const ProgressFn& progress, std::string* error) {
+    for (size_t k = 0; k < pool->size(); ++k) {
+        Candidate& c = (*pool)[k];
+        if (!ScoreDesign(view, base, c.design, epochs, &c.error, error)) return false;
+        // A network that diverged measures as NaN: it ranks last.
+        if (!(c.error == c.error)) c.error = INFINITY;
+        c.epochs = epochs;
+        ++p->trained;
+        p->epochsDone += epochs;
+        p->stage = stage;
+        p->index = static_cast<int>(k) + 1;
+        p->latest = c;
+        if (progress) progress(*p);
+    }
+    return true;
+}
+
+bool Better(const Candidate& a, const Candidate& b) {
+    return a.error < b.error;
+}
+
+} // namespace
+
+bool RandomSearch(const Range& view, const NetSettings& base, const DesignSpace& space,
+                  int networks, int epochs, uint32_t seed, const ProgressFn& progress,
+                  SearchResult* result, std::string* error) {
+    SearchRandom random(seed);
+    std::vector<Candidate> pool(networks);
+    for (Candidate& c : pool)
+        c.design = DrawDesign(space, static_cast<int>(view.inputs.size()), &random);
+    SearchProgress p;
+    p.total = networks;
+    p.epochsTotal = static_cast<double>(networks) * epochs;
+    if (!ScoreAll(view, base, &pool, epochs, 1, &p, progress, error)) return false;
+    // Ties keep the earlier design.
+    result->best = *std::min_element(pool.begin(), pool.end(), Better);
+    result->last = pool;
+    result->trained = p.trained;
+    result->epochs = p.epochsDone;
+    return true;
+}
+
+bool HalvingSearch(const Range& view, const NetSettings& base, const DesignSpace& space,
+                   int networks, int epochs, uint32_t seed, const ProgressFn& progress,
+                   SearchResult* result, std::string* error) {
+    // Rungs of epochs/9, epochs/3 and epochs, each keeping the best third: every rung costs
+    // about a third of the budget, so the first rung holds three times `networks` designs.
+    constexpr int kRungs = 3;
+    int rungEpochs[kRungs];
+    for (int k = 0; k < kRungs; ++k)
+        rungEpochs[k] = std::max(1, epochs / static_cast<int>(std::pow(3, kRungs - 1 - k)));
+    const double budget = static_cast<double>(networks) * epochs;
+    int first = std::max(1, static_cast<int>(budget / (kRungs * rungEpochs[0])));
+    auto planned = [&](int n) {
+        double cost = 0.0;
+        for (int k = 0; k < kRungs; ++k, n = std::max(1, n / 3))
+            cost += static_cast<double>(n) * rungEpochs[k];
+        return cost;
+    };
+    while (first > 1 && planned(first) > budget)
+        --first;
+
+    SearchRandom random(seed);
+    std::vector<Candidate> pool(first);
+    for (Candidate& c : pool)
+        c.design = DrawDesign(space, static_cast<int>(view.inputs.size()), &random);
+    SearchProgress p;
+    p.epochsTotal = planned(first);
+    for (int n = first, k = 0; k < kRungs; ++k, n = std::max(1, n / 3))
+        p.total += n;
+    for (int k = 0; k < kRungs; ++k) {
+        if (!ScoreAll(view, base, &pool, rungEpochs[k], k + 1, &p, progress, error)) return false;
+        std::stable_sort(pool.begin(), pool.end(), Better);
+        if (k + 1 < kRungs) pool.resize(std::max<size_t>(1, pool.size() / 3));
+    }
+    result->best = pool.front();
+    result->last = pool;
+    result->trained = p.trained;
+    result->epochs = p.epochsDone;
+    return true;
+}
+
+bool TrainFinal(const Range& view, const NetSettings& s, int epochs, int chunk,
+                FinalTraining* final, std::string* error) {
+    *final = FinalTraining();
+    const int count = WeightCount(
+        LayerSizes(s, static_cast<int>(view.inputs.size()), static_cast<int>(view.outputs.size())));
+    if (!StartDesign(view, s, error)) return false;
+    std::vector<double> weights;
+    for (int done = 0; done < epochs;) {
+        const int ask = std::min(std::max(1, chunk), epochs - done);
+        double rms = 0.0;
+        // Weights are read before the recall so that training carries on unchanged after it.
+        if (!Train(ask, error) || !ReadWeights(count, &weights, error) || !Measure(&rms, error))
+            return false;
+        done += ask;
+        if (final->bestEpoch == 0 || rms < final->validation) {
+            final->bestEpoch = done;
+            final->validation = rms;
+            final->weights = weights;
+        }
+    }
+    return WriteWeights(final->weights, error);
+}
+
+bool TestFigure(const Range& range, const NetSettings& s, const std::vector<double>& weights,
+                double* figure, std::string* error) {
+    std::vector<Cell> outputs;
+    if (!LoadNetwork(range, s, false, error) || !WriteWeights(weights, error)) return false;
+    double rms = 0.0;
+    if (!Measure(&rms, error) || !ReadOutputs(range, 0, 1, &outputs, error)) return false;
+    const RangeColumn& column = range.outputs[0];
+    const OutputScore score = ScoreOutput(range, column, outputs, {"TEST"});
+    if (score.rows == 0) {
+        *error = "no TEST rows to score";
+        return false;
+    }
+    *figure = column.bounds.symbols.empty() ? std::sqrt(score.sumSquares / score.rows)
+                                            : static_cast<double>(score.hits) / score.rows;
+    return true;
+}

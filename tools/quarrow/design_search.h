@@ -1,0 +1,109 @@
+// Searching for a network design: which candidate inputs a network keeps, its hidden layers, and
+// the rate, momentum and noise it trains with. Every design is trained through the library's
+// exports exactly as `train` would train it, from the same seeded weights, so the design that a
+// search reports is the network that `train` rebuilds from it.
+#pragma once
+
+#include "range.h"
+#include "settings.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct Design {
+    std::vector<char> inputs; // per candidate input column: kept
+    std::vector<int> hidden;  // hidden layer sizes, at most four
+    double rate = 0.5, momentum = 0.0, noise = 0.0;
+};
+
+// Where designs are drawn from.
+struct DesignSpace {
+    double inclusion = 0.7; // chance that a candidate input is kept
+    int maxLayers = 3;      // layers counted with the input and output layers, 2 .. 5
+    int maxHidden = 8;      // hidden sizes are 1 .. maxHidden
+    double minRate = 0.1, maxMomentum = 0.9, maxNoise = 0.0;
+};
+
+// The host's own generator for drawing designs and rows (the library's generator is reseeded
+// for every network, so it cannot serve a whole search).
+class SearchRandom {
+  public:
+    explicit SearchRandom(uint32_t seed) : state_(seed * 2654435761u + 1u) {}
+    double Uniform(); // [0, 1)
+    int Below(int n); // 0 .. n-1
+  private:
+    uint64_t state_;
+};
+
+Design DrawDesign(const DesignSpace& space, int candidates, SearchRandom* random);
+// The design that `train` builds from these settings with every candidate input.
+Design DesignOf(const NetSettings& settings, int candidates);
+
+// The range and settings of one design: the range keeps only the design's inputs.
+Range DesignRange(const Range& full, const Design& design);
+NetSettings DesignSettings(const NetSettings& base, const Design& design);
+
+// Row roles. The search view trains on the TRAIN rows that are not set aside for validation,
+// measures on the validation rows (handed to the library as TEST rows) and leaves the real
+// TEST rows out (SKIP). `validation` marks range rows; rows that are not TRAIN data rows are
+// never chosen.
+std::vector<char> ChooseValidationRows(const Range& range, double share, uint32_t seed);
+Range SearchView(const Range& range, const std::vector<char>& validation);
+bool IsTrainRow(const Range& range, int row);
+
+// Trains one design from seeded weights for `epochs` epochs on the view's TRAIN rows and
+// measures the RMS error (on the library's 0..1 scale) of a recall of its TEST rows.
+bool ScoreDesign(const Range& view, const NetSettings& base, const Design& design, int epochs,
+                 double* error, std::string* message);
+
+struct Candidate {
+    Design design;
+    double error = 1.0; // validation RMS error, 0..1 scale
+    int epochs = 0;     // epochs the design was trained for that score
+};
+
+struct SearchProgress {
+    int stage = 0;              // generation or rung, from 1
+    int index = 0;              // network within the stage, from 1
+    int trained = 0, total = 0; // networks trained so far, of all planned
+    double epochsDone = 0.0, epochsTotal = 0.0;
+    Candidate latest;
+};
+using ProgressFn = std::function<void(const SearchProgress&)>;
+
+struct SearchResult {
+    Candidate best;
+    std::vector<Candidate> last; // the final generation or rung, to count kept inputs
+    int trained = 0;             // networks trained
+    double epochs = 0.0;         // epochs trained in all
+};
+
+// `networks` random designs, each trained `epochs` epochs; the best validation error wins.
+bool RandomSearch(const Range& view, const NetSettings& base, const DesignSpace& space,
+                  int networks, int epochs, uint32_t seed, const ProgressFn& progress,
+                  SearchResult* result, std::string* error);
+
+// Successive halving at the budget of `networks` x `epochs` epochs: many designs trained
+// briefly, the best third trained three times as long, and so on up to `epochs`.
+bool HalvingSearch(const Range& view, const NetSettings& base, const DesignSpace& space,
+                   int networks, int epochs, uint32_t seed, const ProgressFn& progress,
+                   SearchResult* result, std::string* error);
+
+// How the winner is trained at the end: up to `epochs` epochs on the view's TRAIN rows, its
+// validation error measured after every `chunk` epochs; the weights of the best measurement
+// are kept (early stopping). Leaves that network loaded in the library.
+struct FinalTraining {
+    int bestEpoch = 0;
+    double validation = 1.0;
+    std::vector<double> weights;
+};
+bool TrainFinal(const Range& view, const NetSettings& settings, int epochs, int chunk,
+                FinalTraining* final, std::string* error);
+
+// The figure of the first output column on the range's TEST rows, in the sheet's units, for the
+// network of `settings` on `range` with `weights`: the share of rows right (0..1) for a
+// symbolic column, the RMS error in data units for a numeric one.
+bool TestFigure(const Range& range, const NetSettings& settings, const std::vector<double>& weights,
+                double* figure, std::string* error);

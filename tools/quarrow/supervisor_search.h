@@ -1,0 +1,43 @@
+// The library's genetic supervisor as a design search: a population of designs bred generation
+// by generation, each schema trained and scored by the library itself.
+#pragma once
+
+#include "design_search.h"
+#include "worksheet.h"
+
+#include <string>
+#include <vector>
+
+struct BreedingPlan {
+    int population = 8;
+    int generations = 5;
+    int breed = 1; // 1 offspring, 2 replace the worst, 3 fresh
+    double crossover = 1.0, mutation = 0.2;
+    int epochs = 300;  // per schema
+    int trainMode = 4; // 4: scored on the TEST rows the library is handed; 2: on the TRAIN rows
+};
+
+// The population column as the library hands it out (numbers and mask texts), and back.
+bool UnloadPopulation(std::vector<Cell>* cells, std::string* error);
+bool ReloadPopulation(const std::vector<Cell>& cells, std::string* error);
+
+// Schemas from a population column, in order, as designs with their scores.
+std::vector<Candidate> PopulationDesigns(const std::vector<Cell>& cells);
+
+// Every schema's weights start from `seed` in `range`; the library's own default is a clock
+// seed and a range of 1.0.
+bool FixSchemaWeights(int seed, double range, std::string* error);
+
+// Starts the supervisor on the network loaded for the view (every candidate input) with the
+// design space's ranges, and draws a first population from `drawSeed`.
+bool StartSupervisor(const Range& view, const NetSettings& base, const DesignSpace& space,
+                     const BreedingPlan& plan, int drawSeed, std::string* error);
+
+// Trains the current population schema by schema; `progress` hears of each one.
+bool TrainPopulation(const BreedingPlan& plan, int generation, SearchProgress* p,
+                     const ProgressFn& progress, std::string* error);
+
+// The whole search: `plan.generations` generations of `plan.population` schemas.
+bool SupervisorSearch(const Range& view, const NetSettings& base, const DesignSpace& space,
+                      const BreedingPlan& plan, int drawSeed, const ProgressFn& progress,
+                      SearchResult* result, std::string* error);
