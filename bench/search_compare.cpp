@@ -2,8 +2,9 @@
 // settings, plain random search and successive halving over the same design space, and the
 // single network of `train`'s defaults. For every seed the sheet's rows are split at random into
 // TRAIN and TEST rows; a search sees only the TRAIN rows (a validation part of them measures each
-// design), its winner is trained once more with early stopping on the validation part and
-// scored once on the TEST rows. One line per seed, tab-separated:
+// design); early stopping on the validation part picks the winner's epoch count, it is trained
+// afresh for that long on all TRAIN rows and scored once on the TEST rows. One line per seed,
+// tab-separated:
 //   method  seed  validation-rms  test-figure  inputs-kept  noise-inputs-kept  networks  epochs
 // The test figure is the share of rows right for a symbolic output, the RMS error in data
 // units for a numeric one.
@@ -105,7 +106,7 @@ bool RunSeed(const Args& a, const Range& full, int seed, std::string* error) {
         ok =
             HalvingSearch(view, base, a.space, a.networks, a.epochs, seed, nullptr, &result, error);
     else if (a.method == "breed")
-        ok = SupervisorSearch(view, base, a.space, a.plan, seed, nullptr, &result, error);
+        ok = SupervisorSearch(view, base, a.space, a.plan, seed, nullptr, nullptr, &result, error);
     else if (a.method == "defaults") {
         result.best.design = DesignOf(base, candidates);
         result.best.epochs = 500;
@@ -116,13 +117,11 @@ bool RunSeed(const Args& a, const Range& full, int seed, std::string* error) {
     }
     if (!ok) return false;
     const Design& d = result.best.design;
-    const NetSettings s = DesignSettings(base, d);
     FinalTraining final;
-    double figure = 0.0;
-    if (!TrainFinal(DesignRange(view, d), s, result.best.epochs,
-                    std::max(1, result.best.epochs / 10), &final, error) ||
-        !TestFigure(DesignRange(range, d), s, final.weights, &figure, error))
+    if (!TrainFinal(range, view, d, base, result.best.epochs, std::max(1, result.best.epochs / 10),
+                    &final, error))
         return false;
+    const double figure = SheetFigure(DesignRange(range, d), {"TEST"});
     int kept = 0, noise = 0;
     for (int k = 0; k < candidates; ++k)
         if (d.inputs[k]) {

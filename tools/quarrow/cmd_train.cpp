@@ -117,17 +117,7 @@ int CommandTrain(const std::vector<std::string>& args, std::ostream& out, std::o
     }
     ShowRows(out, sheet, range, outputs, show);
 
-    NetworkFile net;
-    net.settings = s;
-    for (const RangeColumn& c : range.inputs) {
-        net.inputNames.push_back(c.name);
-        net.inputBounds.push_back(c.bounds);
-    }
-    for (const RangeColumn& c : range.outputs) {
-        net.outputNames.push_back(c.name);
-        net.outputBounds.push_back(c.bounds);
-    }
-    net.modeName = choice.mode >= 0 ? sheet.names[choice.mode] : "";
+    NetworkFile net = NetworkOfRange(range, s, choice.mode >= 0 ? sheet.names[choice.mode] : "");
     const int count = WeightCount(LayerSizes(s, static_cast<int>(range.inputs.size()),
                                              static_cast<int>(range.outputs.size())));
     if (!ReadWeights(count, &net.weights, &error)) {

@@ -18,7 +18,7 @@ and hold MIN, MAX and SYMBOL rows that fix a column's range or its list of symbo
 Network and training options (train, evolve):
   --hidden 4          hidden layer sizes, e.g. 6,3 (0: none)       [4]
   --method double     double or fixed (16-bit fixed point)         [double]
-  --epochs N          epochs to train (evolve: per schema)         [500; evolve 100]
+  --epochs N          epochs to train (evolve: per design)         [500; evolve 300]
   --chunk N           epochs between progress lines                [epochs/10]
   --goal E            stop once the RMS error is below E
   --rate R --momentum M --noise E                                  [0.5, 0.8, 0]
@@ -36,10 +36,15 @@ Network and training options (train, evolve):
   --save NET --bins N --show N   save the network; histogram bins; rows shown
 
 Evolve options:
-  --population 8 --generations 3 --score train|test --breed 1|2|3
-  --crossover 1.0 --mutation 0.2 --max-layers 3 --max-hidden 8 --inclusion 0.7
+  --search random|halving|breed   how designs are found            [random]
+  --networks 40       designs tried by random search or halving
+  --score validation|train|test   what ranks the designs           [validation]
+  --validation 0.25   share of the TRAIN rows set aside to rank designs
+  --save NET          save the winning network (as train --save does)
+  --max-layers 3 --max-hidden 8 --inclusion 0.7     the design space
   --min-rate 0.1 --max-momentum 0.9 --max-noise 0.0
-  --save-pop FILE --load-pop FILE   keep the population in a one-column sheet
+  breed only: --population 20 --generations 2 --breed 1|2|3 --crossover 1.0
+  --mutation 0.2 --save-pop FILE --load-pop FILE (a one-column population sheet)
 )";
 }
 

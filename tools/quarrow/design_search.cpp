@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <numeric>
 
 double SearchRandom::Uniform() {
@@ -109,11 +110,10 @@ bool StartDesign(const Range& view, const NetSettings& s, std::string* error) {
     return true;
 }
 
-bool Train(int epochs, std::string* error) {
-    RunStats stats;
+bool Train(int epochs, RunStats* stats, std::string* error) {
     for (int done = 0; done < epochs;) {
         const int ask = std::min(32767, epochs - done);
-        if (!RunEpochs(true, ask, &stats)) {
+        if (!RunEpochs(true, ask, stats)) {
             *error = "training: the network is gone";
             return false;
         }
@@ -134,11 +134,27 @@ bool Measure(double* rms, std::string* error) {
 
 } // namespace
 
+std::set<std::string> MeasuredRows(const Range& view) {
+    for (int r = 0; r < view.rows(); ++r)
+        if (view.IsDataRow(r) && view.mode[r] == "TEST") return {"TEST"};
+    return {"", "TRAIN"};
+}
+
 bool ScoreDesign(const Range& view, const NetSettings& base, const Design& design, int epochs,
-                 double* rms, std::string* error) {
+                 Candidate* scored, std::string* error) {
     const NetSettings s = DesignSettings(base, design);
-    return StartDesign(DesignRange(view, design), s, error) && Train(epochs, error) &&
-           Measure(rms, error);
+    RunStats stats;
+    if (!StartDesign(DesignRange(view, design), s, error) || !Train(epochs, &stats, error))
+        return false;
+    const std::set<std::string> rows = MeasuredRows(view);
+    scored->design = design;
+    scored->epochs = epochs;
+    scored->error = stats.rms;
+    if (rows.count("TEST") && !Measure(&scored->error, error)) return false;
+    // A network that diverged measures as NaN: it ranks last.
+    if (!(scored->error == scored->error)) scored->error = INFINITY;
+    scored->figure = SheetFigure(view, rows);
+    return true;
 }
 
 namespace {
@@ -147,10 +163,7 @@ bool ScoreAll(const Range& view, const NetSettings& base, std::vector<Candidate>
               int stage, SearchProgress* p, const ProgressFn& progress, std::string* error) {
     for (size_t k = 0; k < pool->size(); ++k) {
         Candidate& c = (*pool)[k];
-        if (!ScoreDesign(view, base, c.design, epochs, &c.error, error)) return false;
-        // A network that diverged measures as NaN: it ranks last.
-        if (!(c.error == c.error)) c.error = INFINITY;
-        c.epochs = epochs;
+        if (!ScoreDesign(view, base, c.design, epochs, &c, error)) return false;
         ++p->trained;
         p->epochsDone += epochs;
         p->stage = stage;
@@ -179,7 +192,10 @@ bool RandomSearch(const Range& view, const NetSettings& base, const DesignSpace&
     p.epochsTotal = static_cast<double>(networks) * epochs;
     if (!ScoreAll(view, base, &pool, epochs, 1, &p, progress, error)) return false;
     // Ties keep the earlier design.
-    result->best = *std::min_element(pool.begin(), pool.end(), Better);
+    std::stable_sort(pool.begin(), pool.end(), Better);
+    result->best = pool.front();
+    // The best quarter stands for the "last population" whose inputs are counted.
+    pool.resize(std::max<size_t>(1, pool.size() / 4));
     result->last = pool;
     result->trained = p.trained;
     result->epochs = p.epochsDone;
@@ -226,42 +242,67 @@ bool HalvingSearch(const Range& view, const NetSettings& base, const DesignSpace
     return true;
 }
 
-bool TrainFinal(const Range& view, const NetSettings& s, int epochs, int chunk,
-                FinalTraining* final, std::string* error) {
+bool TrainFinal(const Range& range, const Range& view, const Design& design,
+                const NetSettings& base, int epochs, int chunk, FinalTraining* final,
+                std::string* error) {
     *final = FinalTraining();
-    const int count = WeightCount(
-        LayerSizes(s, static_cast<int>(view.inputs.size()), static_cast<int>(view.outputs.size())));
-    if (!StartDesign(view, s, error)) return false;
-    std::vector<double> weights;
-    for (int done = 0; done < epochs;) {
-        const int ask = std::min(std::max(1, chunk), epochs - done);
-        double rms = 0.0;
-        // Weights are read before the recall so that training carries on unchanged after it.
-        if (!Train(ask, error) || !ReadWeights(count, &weights, error) || !Measure(&rms, error))
-            return false;
-        done += ask;
-        if (final->bestEpoch == 0 || rms < final->validation) {
-            final->bestEpoch = done;
-            final->validation = rms;
-            final->weights = weights;
+    const NetSettings s = DesignSettings(base, design);
+    const Range designView = DesignRange(view, design);
+    const int count = WeightCount(LayerSizes(s, static_cast<int>(designView.inputs.size()),
+                                             static_cast<int>(designView.outputs.size())));
+    final->bestEpoch = epochs;
+    if (chunk > 0) {
+        if (!StartDesign(designView, s, error)) return false;
+        RunStats stats;
+        for (int done = 0; done < epochs;) {
+            const int ask = std::min(chunk, epochs - done);
+            double rms = 0.0;
+            if (!Train(ask, &stats, error) || !Measure(&rms, error)) return false;
+            done += ask;
+            if (done == ask || rms < final->validation) {
+                final->bestEpoch = done;
+                final->validation = rms;
+            }
         }
     }
-    return WriteWeights(final->weights, error);
+    RunStats stats;
+    double rms = 0.0;
+    // The closing recall leaves every row's output in the library for the report.
+    return StartDesign(DesignRange(range, design), s, error) &&
+           Train(final->bestEpoch, &stats, error) && ReadWeights(count, &final->weights, error) &&
+           Measure(&rms, error);
 }
 
-bool TestFigure(const Range& range, const NetSettings& s, const std::vector<double>& weights,
-                double* figure, std::string* error) {
+double SheetFigure(const Range& range, const std::set<std::string>& modes) {
     std::vector<Cell> outputs;
-    if (!LoadNetwork(range, s, false, error) || !WriteWeights(weights, error)) return false;
-    double rms = 0.0;
-    if (!Measure(&rms, error) || !ReadOutputs(range, 0, 1, &outputs, error)) return false;
+    std::string error;
+    if (range.outputs.empty() || !ReadOutputs(range, 0, 0, &outputs, &error)) return NAN;
     const RangeColumn& column = range.outputs[0];
-    const OutputScore score = ScoreOutput(range, column, outputs, {"TEST"});
-    if (score.rows == 0) {
-        *error = "no TEST rows to score";
-        return false;
+    const bool symbolic = !column.bounds.symbols.empty();
+    int rows = 0;
+    double sum = 0.0;
+    for (int r = range.window - 1; r < range.rows(); ++r) {
+        if (!range.IsDataRow(r) || !modes.count(range.mode[r]) || column.cells[r].empty() ||
+            outputs[r].kind != CellKind::Number)
+            continue;
+        const double target = CellValue(column, column.cells[r]);
+        ++rows;
+        // A symbol k stands for k + 0.5; an output names the symbol whose unit-wide band holds it.
+        if (symbolic)
+            sum += std::floor(outputs[r].number) == std::floor(target) ? 1.0 : 0.0;
+        else
+            sum += (outputs[r].number - target) * (outputs[r].number - target);
     }
-    *figure = column.bounds.symbols.empty() ? std::sqrt(score.sumSquares / score.rows)
-                                            : static_cast<double>(score.hits) / score.rows;
-    return true;
+    if (rows == 0) return NAN;
+    return symbolic ? sum / rows : std::sqrt(sum / rows);
+}
+
+std::string FigureText(const Range& range, double figure) {
+    if (!(figure == figure)) return "-";
+    char text[40];
+    if (!range.outputs.empty() && !range.outputs[0].bounds.symbols.empty())
+        std::snprintf(text, sizeof text, "%.1f %% right", 100.0 * figure);
+    else
+        std::snprintf(text, sizeof text, "RMSE %s", ShortNumber(figure, 5).c_str());
+    return text;
 }

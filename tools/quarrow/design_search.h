@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,16 +54,20 @@ std::vector<char> ChooseValidationRows(const Range& range, double share, uint32_
 Range SearchView(const Range& range, const std::vector<char>& validation);
 bool IsTrainRow(const Range& range, int row);
 
-// Trains one design from seeded weights for `epochs` epochs on the view's TRAIN rows and
-// measures the RMS error (on the library's 0..1 scale) of a recall of its TEST rows.
-bool ScoreDesign(const Range& view, const NetSettings& base, const Design& design, int epochs,
-                 double* error, std::string* message);
-
 struct Candidate {
     Design design;
-    double error = 1.0; // validation RMS error, 0..1 scale
-    int epochs = 0;     // epochs the design was trained for that score
+    double error = 1.0;  // validation RMS error, 0..1 scale
+    double figure = 0.0; // the same in the sheet's units (SheetFigure)
+    int epochs = 0;      // epochs the design was trained for that score
 };
+
+// Trains one design from seeded weights for `epochs` epochs on the view's TRAIN rows and
+// measures it: the RMS error (on the library's 0..1 scale) of a recall of the view's TEST rows,
+// or of the training run itself when the view has none; `figure` the same in the sheet's units.
+bool ScoreDesign(const Range& view, const NetSettings& base, const Design& design, int epochs,
+                 Candidate* scored, std::string* message);
+// The rows a view measures designs on: its TEST rows, or its TRAIN rows when it has none.
+std::set<std::string> MeasuredRows(const Range& view);
 
 struct SearchProgress {
     int stage = 0;              // generation or rung, from 1
@@ -92,18 +97,23 @@ bool HalvingSearch(const Range& view, const NetSettings& base, const DesignSpace
                    SearchResult* result, std::string* error);
 
 // How the winner is trained at the end: up to `epochs` epochs on the view's TRAIN rows, its
-// validation error measured after every `chunk` epochs; the weights of the best measurement
-// are kept (early stopping). Leaves that network loaded in the library.
+// validation error measured after every `chunk` epochs, which picks the epoch count with the
+// lowest (early stopping; `chunk` 0 takes all `epochs`). Then the design is trained afresh from
+// the same seed for that many epochs on every TRAIN row of `range`, exactly as `train` would
+// train it, and that network is left loaded in the library.
 struct FinalTraining {
     int bestEpoch = 0;
-    double validation = 1.0;
+    double validation = 1.0; // the RMS error at bestEpoch
     std::vector<double> weights;
 };
-bool TrainFinal(const Range& view, const NetSettings& settings, int epochs, int chunk,
-                FinalTraining* final, std::string* error);
+bool TrainFinal(const Range& range, const Range& view, const Design& design,
+                const NetSettings& base, int epochs, int chunk, FinalTraining* final,
+                std::string* error);
 
-// The figure of the first output column on the range's TEST rows, in the sheet's units, for the
-// network of `settings` on `range` with `weights`: the share of rows right (0..1) for a
-// symbolic column, the RMS error in data units for a numeric one.
-bool TestFigure(const Range& range, const NetSettings& settings, const std::vector<double>& weights,
-                double* figure, std::string* error);
+// The figure of the first output column on the range's rows whose mode word is in `modes`, in
+// the sheet's units, for the network loaded now: the share of rows right (0..1) for a symbolic
+// column, the RMS error in data units for a numeric one. Reads de-scaled numbers, so it needs no
+// symbol table in the library (a schema's network has none). NaN when no row is scored.
+double SheetFigure(const Range& range, const std::set<std::string>& modes);
+// "81.3 % right" or "RMSE 12.6".
+std::string FigureText(const Range& range, double figure);

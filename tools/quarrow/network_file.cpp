@@ -160,6 +160,22 @@ bool ParseNetworkFile(const std::string& text, NetworkFile* net, std::string* er
     return true;
 }
 
+NetworkFile NetworkOfRange(const Range& range, const NetSettings& settings,
+                           const std::string& modeName) {
+    NetworkFile net;
+    net.settings = settings;
+    for (const RangeColumn& c : range.inputs) {
+        net.inputNames.push_back(c.name);
+        net.inputBounds.push_back(c.bounds);
+    }
+    for (const RangeColumn& c : range.outputs) {
+        net.outputNames.push_back(c.name);
+        net.outputBounds.push_back(c.bounds);
+    }
+    net.modeName = modeName;
+    return net;
+}
+
 bool SaveNetworkFile(const std::string& path, const NetworkFile& net, std::string* error) {
     return WriteTextFile(path, NetworkFileText(net), error);
 }

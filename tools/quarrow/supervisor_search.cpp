@@ -120,15 +120,19 @@ bool StartSupervisor(const Range& view, const NetSettings& base, const DesignSpa
     return FixSchemaWeights(base.seed, base.weightRange, error);
 }
 
-bool TrainPopulation(const BreedingPlan& plan, int generation, SearchProgress* p,
-                     const ProgressFn& progress, std::string* error) {
+bool TrainPopulation(const Range& view, const BreedingPlan& plan, int generation, SearchProgress* p,
+                     const ProgressFn& progress, std::vector<Candidate>* trained,
+                     std::string* error) {
+    trained->clear();
     // One call trains a schema its whole `epochs` (the goal), so a population of n answers
     // within n calls; the bound only guards against a library that never finishes.
     const int calls = 2 * plan.population + 2;
-    for (int call = 0, schema = 1; call < calls; ++call) {
+    const std::set<std::string> rows = MeasuredRows(view);
+    for (int call = 0; call < calls; ++call) {
         const std::string answer =
             ResultText(TrainNextSchema(static_cast<int16_t>(plan.epochs), 0, 0.0, 0.0, 0.0));
         if (answer == "In Process") continue;
+        const int schema = static_cast<int>(trained->size()) + 1;
         if (answer != "OK" && answer != "Population Tested") {
             *error = "training schema " + std::to_string(schema) + ": " + answer;
             return false;
@@ -136,11 +140,16 @@ bool TrainPopulation(const BreedingPlan& plan, int generation, SearchProgress* p
         std::vector<Cell> cells;
         if (!UnloadPopulation(&cells, error)) return false;
         const std::vector<Candidate> designs = PopulationDesigns(cells);
-        if (schema <= static_cast<int>(designs.size())) p->latest = designs[schema - 1];
+        Candidate c =
+            schema <= static_cast<int>(designs.size()) ? designs[schema - 1] : Candidate();
+        // The engine holds the schema just trained, on the rows of the view.
+        c.figure = SheetFigure(DesignRange(view, c.design), rows);
+        trained->push_back(c);
         ++p->trained;
-        p->epochsDone += p->latest.epochs;
+        p->epochsDone += c.epochs;
         p->stage = generation;
-        p->index = schema++;
+        p->index = schema;
+        p->latest = c;
         if (progress) progress(*p);
         if (answer == "Population Tested") return true;
     }
@@ -148,30 +157,41 @@ bool TrainPopulation(const BreedingPlan& plan, int generation, SearchProgress* p
     return false;
 }
 
+namespace {
+
+bool Breed(const BreedingPlan& plan, const NetSettings& base, std::string* error) {
+    const std::string answer = ResultText(GenNextPop(
+        static_cast<int16_t>(plan.population), static_cast<int16_t>(plan.breed), plan.crossover,
+        plan.mutation, static_cast<int16_t>(plan.trainMode), plan.epochs));
+    if (answer != "OK") {
+        *error = "breeding: " + answer;
+        return false;
+    }
+    return FixSchemaWeights(base.seed, base.weightRange, error);
+}
+
+} // namespace
+
 bool SupervisorSearch(const Range& view, const NetSettings& base, const DesignSpace& space,
-                      const BreedingPlan& plan, int drawSeed, const ProgressFn& progress,
-                      SearchResult* result, std::string* error) {
+                      const BreedingPlan& plan, int drawSeed, const std::vector<Cell>* loaded,
+                      const ProgressFn& progress, SearchResult* result, std::string* error) {
     if (!StartSupervisor(view, base, space, plan, drawSeed, error)) return false;
+    bool parent = false;
+    if (loaded != nullptr) {
+        if (!ReloadPopulation(*loaded, error) ||
+            !FixSchemaWeights(base.seed, base.weightRange, error))
+            return false;
+        for (const Candidate& c : PopulationDesigns(*loaded))
+            parent = parent || c.epochs < 1000000000;
+    }
     SearchProgress p;
     p.total = plan.population * plan.generations;
     p.epochsTotal = static_cast<double>(p.total) * plan.epochs;
     bool first = true;
-    std::vector<Cell> cells;
     for (int generation = 1; generation <= plan.generations; ++generation) {
-        if (generation > 1) {
-            const std::string answer = ResultText(GenNextPop(
-                static_cast<int16_t>(plan.population), static_cast<int16_t>(plan.breed),
-                plan.crossover, plan.mutation, static_cast<int16_t>(plan.trainMode), plan.epochs));
-            if (answer != "OK") {
-                *error = "breeding: " + answer;
-                return false;
-            }
-            if (!FixSchemaWeights(base.seed, base.weightRange, error)) return false;
-        }
-        if (!TrainPopulation(plan, generation, &p, progress, error) ||
-            !UnloadPopulation(&cells, error))
+        if ((generation > 1 || parent) && !Breed(plan, base, error)) return false;
+        if (!TrainPopulation(view, plan, generation, &p, progress, &result->last, error))
             return false;
-        result->last = PopulationDesigns(cells);
         // Ties keep the earlier schema, as the library's own choice of the best does.
         for (const Candidate& c : result->last)
             if (first || c.error < result->best.error) {

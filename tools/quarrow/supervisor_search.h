@@ -33,11 +33,15 @@ bool FixSchemaWeights(int seed, double range, std::string* error);
 bool StartSupervisor(const Range& view, const NetSettings& base, const DesignSpace& space,
                      const BreedingPlan& plan, int drawSeed, std::string* error);
 
-// Trains the current population schema by schema; `progress` hears of each one.
-bool TrainPopulation(const BreedingPlan& plan, int generation, SearchProgress* p,
-                     const ProgressFn& progress, std::string* error);
+// Trains the current population schema by schema, each measured as it is finished; `progress`
+// hears of each one.
+bool TrainPopulation(const Range& view, const BreedingPlan& plan, int generation, SearchProgress* p,
+                     const ProgressFn& progress, std::vector<Candidate>* trained,
+                     std::string* error);
 
-// The whole search: `plan.generations` generations of `plan.population` schemas.
+// The whole search: `plan.generations` generations of `plan.population` schemas. A `loaded`
+// population column replaces the first drawn one; when it carries scores, it is the parent of
+// the first generation.
 bool SupervisorSearch(const Range& view, const NetSettings& base, const DesignSpace& space,
-                      const BreedingPlan& plan, int drawSeed, const ProgressFn& progress,
-                      SearchResult* result, std::string* error);
+                      const BreedingPlan& plan, int drawSeed, const std::vector<Cell>* loaded,
+                      const ProgressFn& progress, SearchResult* result, std::string* error);

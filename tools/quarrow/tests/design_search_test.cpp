@@ -1,0 +1,79 @@
+// Design searches through the library's exports.
+#include "design_search.h"
+#include "engine_session.h"
+#include "sheet_support.h"
+#include "supervisor_search.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class DesignSearch : public ::testing::Test {
+  protected:
+    void TearDown() override { CleanUp(); }
+};
+
+Range SearchRange() {
+    std::string text = "a,b,c,d,y,m\n";
+    for (int r = 0; r < 30; ++r)
+        text += std::to_string(r % 7) + "," + std::to_string((r * 5) % 11) + "," +
+                std::to_string(r % 3) + "," + std::to_string((r * 13) % 17) + "," +
+                std::to_string((r % 7) * 2 + r % 3) + (r % 5 == 4 ? ",TEST\n" : ",TRAIN\n");
+    RangeRequest request;
+    request.columns = ColumnChoice{{0, 1, 2, 3}, {4}, 5};
+    request.scaleMargin = NetSettings().margin / 2.0;
+    Range range;
+    std::string error;
+    EXPECT_TRUE(BuildRange(Sheet(text), request, &range, &error)) << error;
+    return range;
+}
+
+// Each schema the supervisor trained, read back as a design (mask text, layers, parameters)
+// and trained by the host from the same seed, measures the same validation error: the
+// population column is decoded right and both train the same network on the same rows.
+TEST_F(DesignSearch, SchemasDecodeToTheDesignsTheLibraryTrained) {
+    const Range range = SearchRange();
+    const Range view = SearchView(range, ChooseValidationRows(range, 0.25, 3));
+    NetSettings base;
+    base.seed = 5;
+    DesignSpace space;
+    space.inclusion = 0.5;
+    space.maxHidden = 5;
+    BreedingPlan plan;
+    plan.population = 5;
+    plan.generations = 2;
+    plan.epochs = 20;
+    SearchResult result;
+    std::string error;
+    ASSERT_TRUE(SupervisorSearch(view, base, space, plan, 9, nullptr, nullptr, &result, &error))
+        << error;
+    ASSERT_EQ(result.last.size(), 5u);
+    for (const Candidate& schema : result.last) {
+        Candidate again;
+        ASSERT_TRUE(ScoreDesign(view, base, schema.design, plan.epochs, &again, &error)) << error;
+        EXPECT_EQ(again.error, schema.error);
+        EXPECT_EQ(again.figure, schema.figure);
+    }
+}
+
+// The search view trains on TRAIN rows outside the validation part, measures on that part and
+// hides the TEST rows; the validation part is drawn from the TRAIN rows only.
+TEST_F(DesignSearch, ValidationRowsComeFromTrainRowsOnly) {
+    const Range range = SearchRange();
+    const std::vector<char> validation = ChooseValidationRows(range, 0.25, 7);
+    const Range view = SearchView(range, validation);
+    int chosen = 0;
+    for (int r = 0; r < range.rows(); ++r) {
+        if (!range.IsDataRow(r)) continue;
+        chosen += validation[r];
+        if (range.mode[r] == "TEST") {
+            EXPECT_FALSE(validation[r]) << r;
+            EXPECT_EQ(view.mode[r], "SKIP") << r;
+        } else {
+            EXPECT_EQ(view.mode[r], validation[r] ? "TEST" : "TRAIN") << r;
+        }
+    }
+    EXPECT_EQ(chosen, 6); // a quarter of the 24 TRAIN rows
+}
+
+} // namespace
