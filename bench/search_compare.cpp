@@ -102,6 +102,11 @@ bool RunSeed(const Args& a, const Range& full, int seed, std::string* error) {
     bool ok = true;
     if (a.method == "random")
         ok = RandomSearch(view, base, a.space, a.networks, a.epochs, seed, nullptr, &result, error);
+    else if (a.method == "random+drop")
+        // The budget is shared: one network per candidate input is kept for the dropping.
+        ok = RandomSearch(view, base, a.space, std::max(1, a.networks - candidates), a.epochs, seed,
+                          nullptr, &result, error) &&
+             DropInputs(view, base, a.networks - result.trained, nullptr, &result, error);
     else if (a.method == "halving")
         ok =
             HalvingSearch(view, base, a.space, a.networks, a.epochs, seed, nullptr, &result, error);
@@ -140,9 +145,10 @@ bool RunSeed(const Args& a, const Range& full, int seed, std::string* error) {
 int main(int argc, char** argv) {
     Args a;
     if (!ReadArgs(argc, argv, &a)) {
-        std::cerr << "usage: search_compare SHEET.csv --output NAME [--method "
-                     "random|halving|breed|defaults] [--seeds N] [--networks N] [--epochs N] "
-                     "[breeding and space settings]\n";
+        std::cerr
+            << "usage: search_compare SHEET.csv --output NAME [--method "
+               "random|random+drop|halving|breed|defaults] [--seeds N] [--networks N] [--epochs N] "
+               "[breeding and space settings]\n";
         return 2;
     }
     Range full;

@@ -38,6 +38,7 @@ TABLES = [  # (name, ARFF file, output column, noise columns added)
 # Every method gets 40 networks x 300 epochs (12 000 epochs).
 METHODS = [
     ("random", ["--method", "random"]),
+    ("random+drop", ["--method", "random+drop"]),
     ("halving", ["--method", "halving"]),
     ("breed 8x5 c1 m0.2", ["--method", "breed", "--population", "8", "--generations", "5"]),
     ("breed 20x2 c1 m0.2", ["--method", "breed", "--population", "20", "--generations", "2"]),
@@ -120,6 +121,7 @@ def main():
     p.add_argument("--build", default="build")
     p.add_argument("--seeds", default="10")
     p.add_argument("--out", default=None)
+    p.add_argument("--methods", help="only these methods (labels, comma-separated)")
     p.add_argument("--summarise", metavar="TSV", help="only summarise an earlier results.tsv")
     args = p.parse_args()
     if args.summarise:
@@ -134,6 +136,8 @@ def main():
         sheet = os.path.join(work, name + ".csv")
         write_table(examples, arff, output, noise, sheet)
         for label, options in METHODS:
+            if args.methods and label not in args.methods.split(","):
+                continue
             run = subprocess.run([tool, sheet, "--output", output, "--seeds", args.seeds] +
                                  options, capture_output=True, text=True, check=True)
             for line in run.stdout.split("\n"):
@@ -157,11 +161,12 @@ def summarise(lines):
     for t, label, _m, seed, val, test, kept, noise, *_ in lines:
         by.setdefault((t, label), {})[int(seed)] = (float(val), float(test), int(kept),
                                                     int(noise))
-    tables = [t for t, *_ in TABLES]
+    tables = [t for t, *_ in TABLES if (t, "random") in by]
+    methods = [m for m in METHODS if all((t, m[0]) in by for t in tables)]
     head = "| method | " + " | ".join(tables) + " |\n|---|" + "---|" * len(tables)
     print("Seeds where the winner beat random search's: on validation error / on TEST figure\n")
     print(head)
-    for label, _ in METHODS:
+    for label, _ in methods:
         cells = []
         for t in tables:
             runs, rand = by[(t, label)], by[(t, "random")]
@@ -172,7 +177,7 @@ def summarise(lines):
         print("| %s | %s |" % (label, " | ".join(cells)))
     print("\nMean TEST figure (accuracy %, or RMSE in data units for cpu); noise columns kept\n")
     print(head)
-    for label, _ in METHODS:
+    for label, _ in methods:
         cells = []
         for t in tables:
             runs = list(by[(t, label)].values())

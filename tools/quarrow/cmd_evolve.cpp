@@ -174,7 +174,9 @@ int CommandEvolve(const std::vector<std::string>& args, std::ostream& out, std::
     ColumnChoice choice;
     Range range;
     std::string error;
-    if (!ParseOptions(args, valueNames, NetworkSwitchNames(), &o, &error) ||
+    std::set<std::string> switchNames = NetworkSwitchNames();
+    switchNames.insert("drop-inputs");
+    if (!ParseOptions(args, valueNames, switchNames, &o, &error) ||
         !ReadNetSettings(o, &s, &error) || !ReadEvolveSettings(o, &e, &error) ||
         !SheetRange(o, s, &sheet, &choice, &range, &error)) {
         err << "quarrow evolve: " << error << "\n";
@@ -230,10 +232,11 @@ int CommandEvolve(const std::vector<std::string>& args, std::ostream& out, std::
         const double left =
             p.epochsDone > 0 ? spent * (p.epochsTotal - p.epochsDone) / p.epochsDone : 0.0;
         char head[96];
-        const std::string stage = e.search == "random" ? ""
-                                                       : (e.search == "breed" ? "gen " : "rung ") +
-                                                             std::to_string(p.stage) + " #" +
-                                                             std::to_string(p.index);
+        const std::string stage =
+            e.search == "random" || p.total == static_cast<int>(range.inputs.size())
+                ? ""
+                : (e.search == "breed" ? "gen " : "rung ") + std::to_string(p.stage) + " #" +
+                      std::to_string(p.index);
         std::snprintf(head, sizeof head, "  %-10s %4d/%-4d %-14s RMS %.5f  left %s  ",
                       stage.c_str(), p.trained, p.total, FigureText(range, p.latest.figure).c_str(),
                       p.latest.error, Clock(left).c_str());
@@ -260,6 +263,10 @@ int CommandEvolve(const std::vector<std::string>& args, std::ostream& out, std::
     } else {
         ok =
             RandomSearch(view, s, e.space, e.networks, e.epochs, s.seed, progress, &result, &error);
+    }
+    if (ok && o.On("drop-inputs")) {
+        out << "\nLeaving out the winner's inputs one at a time\n";
+        ok = DropInputs(view, s, static_cast<int>(range.inputs.size()), progress, &result, &error);
     }
     if (!ok) {
         err << "quarrow evolve: " << error << "\n";

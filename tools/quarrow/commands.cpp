@@ -41,6 +41,8 @@ Evolve options:
   --score validation|train|test   what ranks the designs           [validation]
   --validation 0.25   share of the TRAIN rows set aside to rank designs
   --save NET          save the winning network (as train --save does)
+  --drop-inputs       then leave out the winner's inputs one at a time, each
+                      for good when the validation error is no worse
   --max-layers 3 --max-hidden 8 --inclusion 0.7     the design space
   --min-rate 0.1 --max-momentum 0.9 --max-noise 0.0
   breed only: --population 20 --generations 2 --breed 1|2|3 --crossover 1.0

@@ -306,3 +306,31 @@ std::string FigureText(const Range& range, double figure) {
         std::snprintf(text, sizeof text, "RMSE %s", ShortNumber(figure, 5).c_str());
     return text;
 }
+
+bool DropInputs(const Range& view, const NetSettings& base, int networks,
+                const ProgressFn& progress, SearchResult* result, std::string* error) {
+    Candidate& best = result->best;
+    SearchProgress p;
+    p.total = networks;
+    p.epochsTotal = static_cast<double>(networks) * best.epochs;
+    for (size_t k = 0; k < best.design.inputs.size() && p.trained < networks; ++k) {
+        int kept = 0;
+        for (char on : best.design.inputs)
+            kept += on ? 1 : 0;
+        if (!best.design.inputs[k] || kept < 2) continue;
+        Candidate trial;
+        Design fewer = best.design;
+        fewer.inputs[k] = 0;
+        if (!ScoreDesign(view, base, fewer, best.epochs, &trial, error)) return false;
+        ++p.trained;
+        p.epochsDone += best.epochs;
+        p.stage = 1;
+        p.index = p.trained;
+        p.latest = trial;
+        if (progress) progress(p);
+        if (trial.error <= best.error) best = trial;
+    }
+    result->trained += p.trained;
+    result->epochs += p.epochsDone;
+    return true;
+}

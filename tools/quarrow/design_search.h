@@ -117,3 +117,9 @@ bool TrainFinal(const Range& range, const Range& view, const Design& design,
 double SheetFigure(const Range& range, const std::set<std::string>& modes);
 // "81.3 % right" or "RMSE 12.6".
 std::string FigureText(const Range& range, double figure);
+
+// Backward elimination from a search's winner: each kept input in turn is left out and the
+// design trained again; it stays out when the validation error is no worse. Stops after
+// `networks` networks. Updates `result` (best, trained, epochs).
+bool DropInputs(const Range& view, const NetSettings& base, int networks,
+                const ProgressFn& progress, SearchResult* result, std::string* error);

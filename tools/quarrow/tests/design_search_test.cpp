@@ -76,4 +76,28 @@ TEST_F(DesignSearch, ValidationRowsComeFromTrainRowsOnly) {
     EXPECT_EQ(chosen, 6); // a quarter of the 24 TRAIN rows
 }
 
+// Leaving inputs out never makes the winner worse on the validation rows, never leaves it
+// without an input, and the design it ends with measures what it reports.
+TEST_F(DesignSearch, DroppingInputsKeepsTheWinnerAsGoodAndConsistent) {
+    const Range range = SearchRange();
+    const Range view = SearchView(range, ChooseValidationRows(range, 0.25, 3));
+    NetSettings base;
+    DesignSpace space;
+    space.inclusion = 1.0;
+    SearchResult result;
+    std::string error;
+    ASSERT_TRUE(RandomSearch(view, base, space, 3, 30, 4, nullptr, &result, &error)) << error;
+    const double before = result.best.error;
+    ASSERT_TRUE(DropInputs(view, base, 4, nullptr, &result, &error)) << error;
+    EXPECT_EQ(result.trained, 7);
+    EXPECT_LE(result.best.error, before);
+    int kept = 0;
+    for (char on : result.best.design.inputs)
+        kept += on;
+    EXPECT_GE(kept, 1);
+    Candidate again;
+    ASSERT_TRUE(ScoreDesign(view, base, result.best.design, 30, &again, &error)) << error;
+    EXPECT_EQ(again.error, result.best.error);
+}
+
 } // namespace
