@@ -190,6 +190,7 @@ int CommandEvolve(const std::vector<std::string>& args, std::ostream& out, std::
             return 1;
         }
         MarkSplitRows(&range, s);
+        range.modeColumn = true; // the marked roles are handed over row by row
     }
     const int testRows = CountRows(range, "TEST");
     if (e.score == "test" && testRows == 0) {

@@ -124,18 +124,20 @@ TEST_F(QuarrowRun, EvolveKeepsItsPopulation) {
     EXPECT_NE(out_.str().find("population of 3 loaded"), std::string::npos);
 }
 
-// y depends on a and b; c is noise. Every fifth row is a TEST row.
-std::string EvolveSheet(bool shuffledTestTargets) {
-    std::string text = "a,b,c,y,mode\n";
+// y depends on a and b; c is noise. Every fifth row is a TEST row in the mode column, or, with
+// no mode column, the last fifth of the rows (for --split 0.8).
+std::string EvolveSheet(bool shuffledTestTargets, bool modeColumn = true) {
+    auto isTest = [&](int r) { return modeColumn ? r % 5 == 4 : r >= 32; };
     std::vector<int> testTargets;
-    for (int r = 4; r < 40; r += 5)
-        testTargets.push_back((r % 6) * 3 + r % 4);
+    for (int r = 0; r < 40; ++r)
+        if (isTest(r)) testTargets.push_back((r % 6) * 3 + r % 4);
     if (shuffledTestTargets) std::reverse(testTargets.begin(), testTargets.end());
-    for (int r = 0; r < 40; ++r) {
-        const int y = r % 5 == 4 ? testTargets[r / 5] : (r % 6) * 3 + r % 4;
+    std::string text = modeColumn ? "a,b,c,y,mode\n" : "a,b,c,y\n";
+    for (int r = 0, t = 0; r < 40; ++r) {
+        const int y = isTest(r) ? testTargets[t++] : (r % 6) * 3 + r % 4;
         text += std::to_string(r % 6) + "," + std::to_string(r % 4) + "," +
                 std::to_string((r * 7) % 9) + "," + std::to_string(y) +
-                (r % 5 == 4 ? ",TEST\n" : ",TRAIN\n");
+                (modeColumn ? (isTest(r) ? ",TEST\n" : ",TRAIN\n") : "\n");
     }
     return text;
 }
@@ -150,23 +152,31 @@ std::string Between(const std::string& text, const std::string& from, const std:
 // What the search saw and the network it chose stay the same when the TEST rows' targets are
 // shuffled among themselves (the columns' ranges stay the same): the search never reads them.
 TEST_F(QuarrowRun, EvolveNeverLooksAtTestRowsWhileSearching) {
-    std::string seen[2], nets[2];
-    for (int shuffled : {0, 1}) {
-        Write("sheet.csv", EvolveSheet(shuffled));
-        ASSERT_EQ(Run({"evolve", Path("sheet.csv"), "--inputs", "a,b,c", "--outputs", "y", "--mode",
-                       "mode", "--networks", "4", "--epochs", "40", "--save", Path("net.csv")}),
-                  0)
-            << err_.str();
-        EXPECT_EQ(err_.str(), "");
-        // Progress lines without their time estimates, up to the winner's training rows.
-        std::istringstream lines(Between(out_.str(), "scored on", "testing rows"));
-        for (std::string line; std::getline(lines, line);)
-            seen[shuffled] += line.substr(0, line.find(" left ")) + "\n";
-        nets[shuffled] = Read("net.csv");
+    for (bool modeColumn : {true, false}) {
+        std::string seen[2], nets[2];
+        for (int shuffled : {0, 1}) {
+            Write("sheet.csv", EvolveSheet(shuffled, modeColumn));
+            std::vector<std::string> args = {
+                "evolve", Path("sheet.csv"), "--inputs", "a,b,c",    "--outputs",
+                "y",      "--networks",      "4",        "--epochs", "40",
+                "--save", Path("net.csv")};
+            if (modeColumn)
+                args.insert(args.end(), {"--mode", "mode"});
+            else
+                args.insert(args.end(), {"--split", "0.8"});
+            ASSERT_EQ(Run(args), 0) << err_.str();
+            EXPECT_EQ(err_.str(), "");
+            // Progress lines without their time estimates, up to the winner's training rows.
+            std::istringstream lines(Between(out_.str(), "scored on", "testing rows"));
+            for (std::string line; std::getline(lines, line);)
+                seen[shuffled] += line.substr(0, line.find(" left ")) + "\n";
+            nets[shuffled] = Read("net.csv");
+        }
+        EXPECT_NE(seen[0].find("4/4"), std::string::npos) << seen[0];
+        EXPECT_NE(seen[0].find("the 8 TEST rows stay unseen"), std::string::npos) << seen[0];
+        EXPECT_EQ(seen[0], seen[1]) << modeColumn;
+        EXPECT_EQ(nets[0], nets[1]) << modeColumn;
     }
-    EXPECT_NE(seen[0].find("4/4"), std::string::npos) << seen[0];
-    EXPECT_EQ(seen[0], seen[1]);
-    EXPECT_EQ(nets[0], nets[1]);
 }
 
 // The winner is the network that the printed train command rebuilds weight for weight, and the
