@@ -233,11 +233,11 @@ int CommandEvolve(const std::vector<std::string>& args, std::ostream& out, std::
         const double left =
             p.epochsDone > 0 ? spent * (p.epochsTotal - p.epochsDone) / p.epochsDone : 0.0;
         char head[96];
-        const std::string stage =
-            e.search == "random" || p.total == static_cast<int>(range.inputs.size())
-                ? ""
-                : (e.search == "breed" ? "gen " : "rung ") + std::to_string(p.stage) + " #" +
-                      std::to_string(p.index);
+        const std::string stage = e.search == "random" || p.stage == 0
+                                      ? ""
+                                      : (e.search == "breed" ? "gen " : "rung ") +
+                                            std::to_string(p.stage) + " #" +
+                                            std::to_string(p.index);
         std::snprintf(head, sizeof head, "  %-10s %4d/%-4d %-14s RMS %.5f  left %s  ",
                       stage.c_str(), p.trained, p.total, FigureText(range, p.latest.figure).c_str(),
                       p.latest.error, Clock(left).c_str());

@@ -324,7 +324,7 @@ bool DropInputs(const Range& view, const NetSettings& base, int networks,
         if (!ScoreDesign(view, base, fewer, best.epochs, &trial, error)) return false;
         ++p.trained;
         p.epochsDone += best.epochs;
-        p.stage = 1;
+        p.stage = 0; // not a stage of the search
         p.index = p.trained;
         p.latest = trial;
         if (progress) progress(p);

@@ -70,7 +70,7 @@ bool ScoreDesign(const Range& view, const NetSettings& base, const Design& desig
 std::set<std::string> MeasuredRows(const Range& view);
 
 struct SearchProgress {
-    int stage = 0;              // generation or rung, from 1
+    int stage = 0;              // generation or rung, from 1; 0 outside the search
     int index = 0;              // network within the stage, from 1
     int trained = 0, total = 0; // networks trained so far, of all planned
     double epochsDone = 0.0, epochsTotal = 0.0;
