@@ -8,7 +8,6 @@
 //   method  seed  validation-rms  test-figure  inputs-kept  noise-inputs-kept  networks  epochs
 // The test figure is the share of rows right for a symbolic output, the RMS error in data
 // units for a numeric one.
-#include "command_common.h"
 #include "design_search.h"
 #include "supervisor_search.h"
 

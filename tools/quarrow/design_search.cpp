@@ -1,6 +1,5 @@
 #include "design_search.h"
 
-#include "command_common.h"
 #include "engine_session.h"
 
 #include <algorithm>
