@@ -1,14 +1,16 @@
 // Design searches compared at the same budget: the genetic supervisor with given breeding
 // settings, plain random search and successive halving over the same design space, and the
 // single network of `train`'s defaults. For every seed the sheet's rows are split at random into
-// TRAIN and TEST rows; a search sees only the TRAIN rows (a validation part of them measures each
-// design); early stopping on the validation part picks the winner's epoch count, it is trained
-// afresh for that long on all TRAIN rows and scored once on the TEST rows. One line per seed,
+// TRAIN and TEST rows; a search sees only the TRAIN rows (a validation fifth of them measures
+// each design); the winner is trained as `train` trains it (early stopping on the validation
+// rows, the best weights kept) and scored once on the TEST rows. One line per seed,
 // tab-separated:
 //   method  seed  validation-rms  test-figure  inputs-kept  noise-inputs-kept  networks  epochs
 // The test figure is the share of rows right for a symbolic output, the RMS error in data
 // units for a numeric one.
 #include "design_search.h"
+#include "engine_session.h"
+#include "holdout.h"
 #include "supervisor_search.h"
 
 #include <cstdio>
@@ -21,7 +23,7 @@ namespace {
 struct Args {
     std::string sheet, output, method = "random";
     int seeds = 10, firstSeed = 1, networks = 40, epochs = 300;
-    double testShare = 0.3, validationShare = 0.25;
+    double testShare = 0.3, validationShare = 0.2;
     DesignSpace space;
     BreedingPlan plan;
 };
@@ -69,34 +71,73 @@ bool ReadArgs(int argc, char** argv, Args* a) {
     return !a->sheet.empty() && !a->output.empty();
 }
 
-// Every column but the output is a candidate input.
+// Every column but the output is a candidate input; classes as one output unit each, as
+// `train` learns them by default.
 bool LoadRange(const Args& a, Range* range, std::string* error) {
     Worksheet sheet;
     if (!LoadWorksheet(a.sheet, &sheet, error)) return false;
     RangeRequest request;
     request.scaleMargin = NetSettings().margin / 2.0;
+    request.oneHot = true;
     for (int c = 0; c < sheet.columnCount(); ++c)
         (sheet.names[c] == a.output ? request.columns.outputs : request.columns.inputs)
             .push_back(c);
     return BuildRange(sheet, request, range, error);
 }
 
-// The seed's TRAIN/TEST split of the data rows.
+// The seed's TRAIN/TEST split of the data rows (stratified by class, as the hold-out is).
 Range SplitForSeed(const Range& range, double testShare, int seed) {
     Range split = range;
-    const std::vector<char> test =
-        ChooseValidationRows(range, testShare, static_cast<uint32_t>(seed) * 7919u + 17u);
-    for (int r = 0; r < split.rows(); ++r)
-        if (IsTrainRow(range, r)) split.mode[r] = test[r] ? "TEST" : "TRAIN";
+    HoldOut(&split, testShare, seed * 7919 + 17);
+    for (std::string& word : split.mode)
+        if (word == "VALIDATION") word = "TEST";
     split.modeColumn = true;
     return split;
 }
 
+// The winner trained as `train` trains it: on the TRAIN rows outside the validation part, its
+// validation error measured every 30 epochs, stopped after 300 epochs without a better one; the
+// weights of the best point are kept. Answers the TEST figure.
+bool TrainFinal(const Range& marked, const Design& d, const NetSettings& base, int epochs,
+                double* validation, double* figure, std::string* error) {
+    constexpr int kChunk = 30, kPatience = 300;
+    const NetSettings s = DesignSettings(base, d);
+    const Range view = DesignRange(SearchView(marked), d);
+    const int count = WeightCount(
+        LayerSizes(s, static_cast<int>(view.inputs.size()), static_cast<int>(view.outputs.size())));
+    if (!LoadNetwork(view, s, false, error)) return false;
+    RandomizeWeights(1, static_cast<int16_t>(s.seed), s.weightRange);
+    std::vector<double> weights, best;
+    for (int done = 0, since = 0; done < epochs && since < kPatience;) {
+        const int ask = std::min(kChunk, epochs - done);
+        RunStats stats, recall;
+        if (!RunEpochs(true, ask, &stats) || !ReadWeights(count, &weights, error) ||
+            !RunEpochs(false, 1, &recall))
+            return false;
+        done += ask;
+        since += ask;
+        if (best.empty() || recall.rms < *validation) {
+            *validation = recall.rms;
+            best = weights;
+            since = 0;
+        }
+    }
+    const Range scored = DesignRange(marked, d);
+    RunStats recall;
+    if (!LoadNetwork(scored, s, false, error) || !WriteWeights(best, error) ||
+        !RunEpochs(false, 1, &recall))
+        return false;
+    *figure = SheetFigure(scored, {"TEST"});
+    return true;
+}
+
 bool RunSeed(const Args& a, const Range& full, int seed, std::string* error) {
-    const Range range = SplitForSeed(full, a.testShare, seed);
-    const Range view = SearchView(range, ChooseValidationRows(range, a.validationShare, seed));
+    Range marked = SplitForSeed(full, a.testShare, seed);
+    HoldOut(&marked, a.validationShare, seed);
+    const Range view = SearchView(marked);
     NetSettings base;
-    const int candidates = static_cast<int>(range.inputs.size());
+    base.oneHot = true;
+    const int candidates = static_cast<int>(marked.inputs.size());
     SearchResult result;
     bool ok = true;
     if (a.method == "random")
@@ -112,8 +153,9 @@ bool RunSeed(const Args& a, const Range& full, int seed, std::string* error) {
     else if (a.method == "breed")
         ok = SupervisorSearch(view, base, a.space, a.plan, seed, nullptr, nullptr, &result, error);
     else if (a.method == "defaults") {
+        // `train` with its defaults: every input, up to 3000 epochs.
         result.best.design = DesignOf(base, candidates);
-        result.best.epochs = 500;
+        result.best.epochs = 3000;
         result.trained = 1;
     } else {
         *error = "unknown method " + a.method;
@@ -121,19 +163,16 @@ bool RunSeed(const Args& a, const Range& full, int seed, std::string* error) {
     }
     if (!ok) return false;
     const Design& d = result.best.design;
-    FinalTraining final;
-    if (!TrainFinal(range, view, d, base, result.best.epochs, std::max(1, result.best.epochs / 10),
-                    &final, error))
-        return false;
-    const double figure = SheetFigure(DesignRange(range, d), {"TEST"});
+    double validation = 1.0, figure = 0.0;
+    if (!TrainFinal(marked, d, base, result.best.epochs, &validation, &figure, error)) return false;
     int kept = 0, noise = 0;
     for (int k = 0; k < candidates; ++k)
         if (d.inputs[k]) {
             ++kept;
-            noise += range.inputs[k].name.rfind("noise", 0) == 0 ? 1 : 0;
+            noise += marked.inputs[k].name.rfind("noise", 0) == 0 ? 1 : 0;
         }
     std::printf("%s\t%d\t%.6f\t%.6f\t%d\t%d\t%d\t%.0f\n", a.method.c_str(), seed,
-                a.method == "defaults" ? final.validation : result.best.error, figure, kept, noise,
+                a.method == "defaults" ? validation : result.best.error, figure, kept, noise,
                 result.trained, result.epochs);
     std::fflush(stdout);
     return true;

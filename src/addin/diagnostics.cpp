@@ -1,25 +1,13 @@
-// TestXLOPER, ReturnXLOPER, TestArray and CkArray: the add-in's checks of the value records
-// that cross the boundary.
-#include "addin/xl_records.h"
+// TestXLOPER's description of a value record.
+#include "addin/diagnostics.h"
 #include "quar1432.h"
 
 #include <cstdio>
-#include <cstring>
 
-namespace {
-
-constexpr size_t kDescriptionBytes = 256;
-char description[kDescriptionBytes];
-XLOPER returnedRecord;
-
-} // namespace
-
-QUAR_API(const char*) TestXLOPER(XLOPER* x) {
-    char* out = description;
-    const size_t n = kDescriptionBytes; // snprintf cuts a long description to 255 characters
+const char* DescribeXloper(XLOPER* x, char* out, size_t n) {
     if (x == nullptr) {
         std::snprintf(out, n, "???");
-        return description;
+        return out;
     }
     switch (x->xltype) {
     case xltypeNum:
@@ -65,21 +53,5 @@ QUAR_API(const char*) TestXLOPER(XLOPER* x) {
         std::snprintf(out, n, "???");
         break;
     }
-    return description;
-}
-
-QUAR_API(XLOPER*) ReturnXLOPER(XLOPER* x) {
-    if (x == nullptr)
-        std::memset(&returnedRecord, 0, sizeof returnedRecord);
-    else
-        std::memcpy(&returnedRecord, x, sizeof returnedRecord);
-    return &returnedRecord;
-}
-
-QUAR_API(FP*) TestArray(FP* array) {
-    return array;
-}
-
-QUAR_API(int32_t) CkArray(void*) {
-    return 1;
+    return out;
 }

@@ -1,5 +1,6 @@
 // Parse and GetParsed: lists of worksheet column names ("A, B,C", "IV"), checked four at a
 // time and then handed out one name at a time, upper-cased, list after list.
+#include "addin/parser.h"
 #include "platform/platform.h"
 #include "quar1432.h"
 
@@ -8,15 +9,8 @@
 
 namespace {
 
-constexpr int32_t kLists = 4;
+constexpr int32_t kLists = kParsedLists;
 constexpr size_t kListBytes = 256;
-
-struct ParseResultRecord {
-    uint16_t rows;
-    uint16_t columns;
-    alignas(8) double values[kLists];
-};
-static_assert(offsetof(ParseResultRecord, values) == offsetof(FP, array), "FP layout");
 
 struct ParserState {
     char lists[kLists][kListBytes];
@@ -27,9 +21,8 @@ struct ParserState {
     bool walkValid; // false before the first Parse and after a failed one
 };
 
+// The walk outlives the call: GetParsed continues where the last call stopped.
 ParserState parser;
-ParseResultRecord parseResult;
-char parsedName[4];
 
 bool IsSpace(char c) {
     return c == ' ';
@@ -91,41 +84,41 @@ int32_t CheckSingleColumn(const char* text) {
     return *p == '\0' ? 1 : -1;
 }
 
-ParseResultRecord* ParseFailed(int32_t list) {
-    parseResult.values[0] = -1.0;
-    parseResult.values[1] = static_cast<double>(list + 1);
+void ParseFailed(int32_t list, double* counts) {
+    counts[0] = -1.0;
+    counts[1] = static_cast<double>(list + 1);
     parser.walkValid = false;
-    return &parseResult;
 }
 
 } // namespace
 
-QUAR_API(FP*) Parse(const char* list1, const char* list2, const char* list3, const char* list4) {
-    parseResult.rows = kLists;
-    parseResult.columns = 1;
-
+void ParseColumnLists(const char* list1, const char* list2, const char* list3, const char* list4,
+                      double* counts) {
     const char* texts[kLists] = {list1, list2, list3, list4};
     bool fits[kLists];
     for (int32_t k = 0; k < kLists; ++k)
         fits[k] = CopyList(parser.lists[k], texts[k]);
 
     for (int32_t k = 0; k < kLists; ++k) {
-        if (!fits[k]) return reinterpret_cast<FP*>(ParseFailed(k));
+        if (!fits[k]) return ParseFailed(k, counts);
         int32_t count =
             k < kLists - 1 ? CountColumnNames(parser.lists[k]) : CheckSingleColumn(parser.lists[k]);
-        if (count < 0) return reinterpret_cast<FP*>(ParseFailed(k));
+        if (count < 0) return ParseFailed(k, counts);
         parser.counts[k] = count;
-        parseResult.values[k] = static_cast<double>(count);
+        counts[k] = static_cast<double>(count);
     }
 
     parser.listIndex = 0;
     parser.itemIndex = 0;
     parser.cursor = parser.lists[0];
     parser.walkValid = true;
-    return reinterpret_cast<FP*>(&parseResult);
 }
 
-QUAR_API(const char*) GetParsed(void) {
+void ResetParser() {
+    parser = ParserState{};
+}
+
+const char* NextParsedName(char* parsedName) {
     parsedName[0] = '\0';
     if (!parser.walkValid) return parsedName;
     while (parser.itemIndex == parser.counts[parser.listIndex]) {

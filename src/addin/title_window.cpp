@@ -8,6 +8,7 @@
 #include <windows.h>
 #endif
 
+// Kept by the entry routine for the life of the process; a reset of the library keeps it.
 void* gModuleHandle = nullptr;
 
 WindowOrigin CentredOrigin(int32_t screenWidth, int32_t screenHeight, int32_t windowWidth,

@@ -1,4 +1,4 @@
-// Layout checks and small helpers for the spreadsheet's value records.
+// Layout checks of the spreadsheet's value records.
 #pragma once
 
 #include "quar1432.h"
@@ -28,8 +28,3 @@ static_assert(offsetof(XLOPER, val.sref.ref.colFirst) == 6, "sref first column a
 static_assert(offsetof(XLOPER, val.sref.ref.colLast) == 7, "sref last column at byte 7");
 static_assert(offsetof(FP, rows) == 0 && offsetof(FP, columns) == 2, "FP head");
 static_assert(offsetof(FP, array) == 8, "FP values from byte 8");
-
-// Value k of an FP record, counted row by row from the first value.
-inline double* FpValues(FP* fp) {
-    return fp->array;
-}

@@ -1,5 +1,5 @@
-// Reading the spreadsheet's cells: their type without the memory-ownership bits, and the
-// shape of a one-column array.
+// The spreadsheet's cells: their type without the memory-ownership bits, the shape of a
+// one-column array, writing a cell, and the answer of an operation whose work is cells.
 #pragma once
 
 #include "quar1432.h"
@@ -23,4 +23,34 @@ inline bool IsSingleColumn(const XLOPER* x) {
 inline const unsigned char* CellText(const XLOPER& cell) {
     static const unsigned char kEmpty[1] = {0};
     return cell.val.str != nullptr ? cell.val.str : kEmpty;
+}
+
+// Makes `cell` a number cell.
+inline void SetNumberCell(XLOPER& cell, double value) {
+    cell = XLOPER{};
+    cell.val.num = value;
+    cell.xltype = xltypeNum;
+}
+
+// Makes `cell` a string cell over a counted text in the library's storage (never written
+// through: the caller only reads it).
+inline void SetTextCell(XLOPER& cell, const unsigned char* counted) {
+    cell = XLOPER{};
+    cell.val.str = const_cast<unsigned char*>(counted);
+    cell.xltype = xltypeStr;
+}
+
+// What an operation answering cells produced: a refusal text, or `rows` cells in one column,
+// or neither (no answer at all). The export frame turns it into the XLOPER it hands back.
+struct CellsAnswer {
+    const unsigned char* refusal; // a counted text
+    XLOPER* cells;
+    uint16_t rows;
+};
+
+inline CellsAnswer Refusal(const unsigned char* counted) {
+    return {counted, nullptr, 0};
+}
+inline CellsAnswer ColumnOf(XLOPER* cells, int32_t rows) {
+    return {nullptr, cells, static_cast<uint16_t>(rows)};
 }

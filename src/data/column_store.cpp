@@ -1,7 +1,9 @@
 #include "data/column_store.h"
 
-#include "data/locked_block.h"
+#include "engine/conversions.h"
+#include "engine/data_block.h"
 #include "engine/network_state.h"
+#include "platform/locked_block.h"
 #include "platform/platform.h"
 
 #include <algorithm>
@@ -43,26 +45,9 @@ int32_t RowOfEntry(int32_t type, int32_t entry) {
     return type == COLUMN_INPUT || type == COLUMN_BLANK_FLAG ? entry : WindowLead() + entry;
 }
 
-int32_t ValueBytes() {
-    return gNet.calcMethod == CALC_DOUBLE ? 8 : 2;
-}
-
-// Values a data block with a min/max head can hold per column.
-int64_t HeadedCapacity(BlockHandle block, int32_t columns) {
-    int64_t perColumn = int64_t(GlobalBlockSize(block)) / columns;
-    return perColumn < 16 ? 0 : (perColumn - 16) / ValueBytes();
-}
-
-// The low 16 bits of trunc(v); NaN and infinities give 0.
-int16_t Wrap16OfTrunc(double v) {
-    if (!std::isfinite(v)) return 0;
-    double low = std::fmod(std::trunc(v), 65536.0); // exact, within (-65536, 65536)
-    return static_cast<int16_t>(static_cast<int32_t>(low));
-}
-
 // A scaled target: 32768 (and any wrapped negative) saturates at 32767.
 int16_t FixedTarget(double v) {
-    int16_t t = Wrap16OfTrunc(v);
+    int16_t t = Low16OfTrunc(v);
     return t < 0 ? int16_t(32767) : t;
 }
 
@@ -143,25 +128,25 @@ const char* CheckEntries(int32_t type, const double* values, int32_t count, cons
 void StoreInput(int32_t index, const double* values, int32_t count, const int32_t* blank,
                 int32_t rangeRows, const ColumnScale& scale) {
     LockedBlock block(gNet.inputBlock);
-    double* head = block.As<double>();
-    int32_t columns = gNet.inputColumns;
-    head[index] = scale.lo;
-    head[columns + index] = scale.hi;
+    const DataBlockView view{block.get(), gNet.inputColumns};
+    const int32_t columns = view.columns;
+    view.ColumnMin(index) = scale.lo;
+    view.ColumnMax(index) = scale.hi;
     int32_t k = 0;
     if (gNet.calcMethod == CALC_DOUBLE) {
-        double* data = head + 2 * columns;
+        double* data = view.Values<double>();
         double share = 1.0 - gNet.inputNoise;
         for (int32_t i = 0; i < count && i < rangeRows; ++i) {
             if (blank[i] != 0) continue;
             data[k++ * columns + index] = (values[i] - scale.lo) * share / scale.range;
         }
     } else {
-        int16_t* data = reinterpret_cast<int16_t*>(head + 2 * columns);
+        int16_t* data = view.Values<int16_t>();
         double top = double(32767 - gNet.inputNoiseFixed);
         for (int32_t i = 0; i < count && i < rangeRows; ++i) {
             if (blank[i] != 0) continue;
             data[k++ * columns + index] =
-                Wrap16OfTrunc((values[i] - scale.lo) * top / scale.range + 0.5);
+                Low16OfTrunc((values[i] - scale.lo) * top / scale.range + 0.5);
         }
     }
 }
@@ -170,13 +155,13 @@ void StoreOutput(int32_t index, const double* values, int32_t count, const int32
                  int32_t rangeRows, const ColumnScale& scale) {
     LockedBlock targetBlock(gNet.targetBlock);
     LockedBlock outputBlock(gNet.outputBlock);
-    double* head = targetBlock.As<double>();
-    int32_t columns = gNet.outputColumns;
-    head[index] = scale.lo;
-    head[columns + index] = scale.hi;
+    const DataBlockView view{targetBlock.get(), gNet.outputColumns};
+    const int32_t columns = view.columns;
+    view.ColumnMin(index) = scale.lo;
+    view.ColumnMax(index) = scale.hi;
     int32_t k = 0;
     if (gNet.calcMethod == CALC_DOUBLE) {
-        double* targets = head + 2 * columns;
+        double* targets = view.Values<double>();
         double* outputs = outputBlock.As<double>();
         for (int32_t i = 0; i < count; ++i) {
             int32_t r = RowOfEntry(COLUMN_OUTPUT, i);
@@ -186,7 +171,7 @@ void StoreOutput(int32_t index, const double* values, int32_t count, const int32
             ++k;
         }
     } else {
-        int16_t* targets = reinterpret_cast<int16_t*>(head + 2 * columns);
+        int16_t* targets = view.Values<int16_t>();
         int16_t* outputs = outputBlock.As<int16_t>();
         int16_t zero = FixedImageOfZero(-scale.lo * 32768.0 / scale.range + 0.5);
         for (int32_t i = 0; i < count; ++i) {
@@ -281,8 +266,9 @@ int32_t PatternCapacity() {
     int64_t capacity = int64_t(GlobalBlockSize(gNet.patternFlagsBlock) / sizeof(int32_t));
     if (gNet.outputColumns > 0) {
         int64_t perColumn = int64_t(GlobalBlockSize(gNet.outputBlock)) / gNet.outputColumns;
-        capacity = std::min(capacity, perColumn / ValueBytes());
-        capacity = std::min(capacity, HeadedCapacity(gNet.targetBlock, gNet.outputColumns));
+        capacity = std::min(capacity, perColumn / int64_t(ValueBytesOf(gNet.calcMethod)));
+        capacity =
+            std::min(capacity, DataRowsHeld(gNet.targetBlock, gNet.calcMethod, gNet.outputColumns));
     }
     return int32_t(std::min<int64_t>(capacity, INT32_MAX / 2));
 }
@@ -290,7 +276,8 @@ int32_t PatternCapacity() {
 int32_t DataRowCapacity() {
     int64_t capacity = int64_t(PatternCapacity()) + WindowLead();
     if (gNet.inputColumns > 0)
-        capacity = std::min(capacity, HeadedCapacity(gNet.inputBlock, gNet.inputColumns));
+        capacity =
+            std::min(capacity, DataRowsHeld(gNet.inputBlock, gNet.calcMethod, gNet.inputColumns));
     return int32_t(capacity);
 }
 
@@ -397,7 +384,7 @@ const char* LoadColumn(int32_t type, int32_t index, const FP* column, int32_t re
     return kColumnOk;
 }
 
-QUAR_API(const char*) SetColumn(int16_t type, int16_t index, FP* column) {
+const char* StoreColumn(int16_t type, int16_t index, FP* column) {
     if (!NetworkExists()) return kNoNetworkForColumns;
     if (column == nullptr) return kNoColumnGiven;
     LockedBlock pin(gNet.blankRowFlags);
@@ -405,7 +392,7 @@ QUAR_API(const char*) SetColumn(int16_t type, int16_t index, FP* column) {
     return LoadColumn(type, index, column, 0);
 }
 
-QUAR_API_CDECL(const char*) xSetColumn(int32_t type, int32_t index, FP* column, int32_t recount) {
+const char* StoreColumnRecount(int32_t type, int32_t index, FP* column, int32_t recount) {
     if (!NetworkExists()) return kNoNetworkForColumns;
     if (column == nullptr) return kNoColumnGiven;
     return LoadColumn(type, index, column, recount != 0 ? 1 : 0);

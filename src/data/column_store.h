@@ -33,3 +33,8 @@ int32_t PatternCapacity();
 // The loader behind SetColumn, SetColumnEx and xSetColumn; the caller has checked that a
 // network exists and that `column` is not null.
 const char* LoadColumn(int32_t type, int32_t index, const FP* column, int32_t recount);
+
+// SetColumn's load: releases the special rows first for a mode or blank flag column.
+const char* StoreColumn(int16_t type, int16_t index, FP* column);
+// xSetColumn's load: `recount` != 0 counts the data rows again.
+const char* StoreColumnRecount(int32_t type, int32_t index, FP* column, int32_t recount);

@@ -1,10 +1,11 @@
+#include "data/data_modes.h"
 #include "data/cell_types.h"
 #include "data/column_store.h"
 #include "data/counted_text.h"
-#include "data/locked_block.h"
 #include "data/symbols.h"
 #include "engine/network_state.h"
 #include "engine/random.h"
+#include "platform/locked_block.h"
 
 #include <algorithm>
 
@@ -18,13 +19,11 @@ enum {
     SELECT_SWAP = 5
 };
 
-constexpr CountedLiteral kNoNetworkText("Can't select data modes before Init");
-constexpr CountedLiteral kBadStructure("Bad Structure in SelectDataMode");
-constexpr CountedLiteral kNonBlankValue("Non-blank value in a \"blank\" row");
-constexpr CountedLiteral kIllegalMode("Illegal mode type in Mode Flag column");
-constexpr CountedLiteral kMoreRowsThanBlocks("More data rows than the network was built for");
-
-XLOPER selectAnswer;
+constexpr CountedText kNoNetworkText("Can't select data modes before Init");
+constexpr CountedText kBadStructure("Bad Structure in SelectDataMode");
+constexpr CountedText kNonBlankValue("Non-blank value in a \"blank\" row");
+constexpr CountedText kIllegalMode("Illegal mode type in Mode Flag column");
+constexpr CountedText kMoreRowsThanBlocks("More data rows than the network was built for");
 
 // The code a TRAIN or TEST position gets under `method`; other codes are kept.
 int32_t SelectMode(int32_t code, int32_t position, int32_t positions, int32_t method,
@@ -58,12 +57,12 @@ void UpperCaseInPlace(XLOPER& cell) {
 
 } // namespace
 
-QUAR_API(XLOPER*) SelectDataMode(XLOPER* column, int16_t method, double share) {
-    if (!NetworkExists()) return AnswerText(&selectAnswer, kNoNetworkText.bytes);
+CellsAnswer SelectDataModes(XLOPER* column, int16_t method, double share) {
+    if (!NetworkExists()) return Refusal(kNoNetworkText.bytes);
     int32_t rangeRows = gNet.rows + gNet.blankRows;
     if (!IsSingleColumn(column) || column->val.array.lparray == nullptr ||
         column->val.array.rows < rangeRows)
-        return AnswerText(&selectAnswer, kBadStructure.bytes);
+        return Refusal(kBadStructure.bytes);
 
     LockedBlock blankBlock(gNet.blankRowFlags);
     LockedBlock codesBlock(gNet.patternFlagsBlock);
@@ -77,33 +76,26 @@ QUAR_API(XLOPER*) SelectDataMode(XLOPER* column, int16_t method, double share) {
     int32_t dataPositions = 0;
     for (int32_t i = 0; i < last; ++i)
         if (blank[lead + i] == 0) ++dataPositions;
-    if (dataPositions > PatternCapacity())
-        return AnswerText(&selectAnswer, kMoreRowsThanBlocks.bytes);
+    if (dataPositions > PatternCapacity()) return Refusal(kMoreRowsThanBlocks.bytes);
 
     XLOPER* cells = column->val.array.lparray;
     int32_t k = 0;
     for (int32_t i = 0; i < last; ++i) {
         XLOPER& cell = cells[i];
         if (blank[lead + i] != 0) {
-            if (!IsNumberOrBlank(cell)) return AnswerText(&selectAnswer, kNonBlankValue.bytes);
+            if (!IsNumberOrBlank(cell)) return Refusal(kNonBlankValue.bytes);
             continue;
         }
-        if (CellType(cell) != xltypeStr) return AnswerText(&selectAnswer, kIllegalMode.bytes);
+        if (CellType(cell) != xltypeStr) return Refusal(kIllegalMode.bytes);
         UpperCaseInPlace(cell);
         int32_t code = ModeWordCode(CellText(cell));
-        if (code < 0) return AnswerText(&selectAnswer, kIllegalMode.bytes);
+        if (code < 0) return Refusal(kIllegalMode.bytes);
         codes[k++] = SelectMode(code, i, positions, method, share);
     }
     gNet.dataModeActive = 1;
-
-    selectAnswer = XLOPER{};
-    selectAnswer.val.array.lparray = cells;
-    selectAnswer.val.array.rows = static_cast<uint16_t>(rangeRows);
-    selectAnswer.val.array.columns = 1;
-    selectAnswer.xltype = xltypeMulti;
-    return &selectAnswer;
+    return ColumnOf(cells, rangeRows);
 }
 
-QUAR_API(FP*) GetBlankFlags(void) {
+FP* BlankFlagsRecord(void) {
     return NetworkExists() ? gNet.blankFlagsFpRecord : nullptr;
 }

@@ -1,15 +1,15 @@
 #include "data/symbols.h"
 
 #include "data/counted_text.h"
-#include "data/locked_block.h"
 #include "engine/network_state.h"
+#include "platform/locked_block.h"
 #include "platform/platform.h"
 
 #include <cmath>
 
 namespace {
 
-constexpr CountedLiteral kOutOfRangeText("Value out of range");
+constexpr CountedText kOutOfRangeText("Value out of range");
 
 const char kOk[] = "OK";
 const char kInvalidColumnType[] = "Invalid column type";
@@ -156,8 +156,4 @@ const unsigned char* SymbolAt(int32_t column, double value) {
     for (double k = 0.0; k < n && entry[0] != 0; k += 1.0)
         entry += kSymbolEntryBytes;
     return entry[0] != 0 ? entry : kValueOutOfRange;
-}
-
-QUAR_API(int32_t) CountSymbols(const char* text) {
-    return CountListItems(text);
 }

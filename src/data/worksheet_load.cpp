@@ -2,24 +2,20 @@
 
 #include "data/cell_types.h"
 #include "data/column_store.h"
-#include "data/locked_block.h"
 #include "data/symbols.h"
 #include "engine/network_state.h"
+#include "platform/locked_block.h"
 
 #include <cstring>
 
 namespace {
 
-const char kRowOffsetRefused[] = "Row offset not supported in this version.";
 const char kNotSingleColumn[] = "Not a single column array";
 const char kSymbolNotText[] = "Symbol is neither blank nor a string";
 const char kTranslateFailed[] = "Failed to translate in SetColumnEx";
 const char kTwoMinRows[] = "Can't have more than one MIN row";
 const char kTwoMaxRows[] = "Can't have more than one MAX row";
 const char kTwoSymbolRows[] = "Can't have more than one SYMBOL row";
-
-// The text of a SYMBOL-row cell, zero-terminated.
-char symbolListText[256];
 
 bool IsOk(const char* answer) {
     return std::strcmp(answer, kColumnOk) == 0;
@@ -74,13 +70,14 @@ const char* InstallSymbols(int32_t type, int32_t index, const XLOPER* column, bo
     if (at < 0 || at >= column->val.array.rows) return kColumnOk;
     const XLOPER& cell = column->val.array.lparray[at];
     char* list = nullptr;
+    char listText[256]; // the cell's text, zero-terminated
     if (CellType(cell) == xltypeStr) {
         const unsigned char* text = CellText(cell);
         int32_t length = text[0];
-        std::memcpy(symbolListText, text + 1, size_t(length));
-        if (length == 0) symbolListText[length++] = ' ';
-        symbolListText[length] = '\0';
-        list = symbolListText;
+        std::memcpy(listText, text + 1, size_t(length));
+        if (length == 0) listText[length++] = ' ';
+        listText[length] = '\0';
+        list = listText;
         *found = true;
     } else if (CellType(cell) != xltypeNil) {
         return kSymbolNotText;
@@ -167,8 +164,7 @@ bool TranslateColumn(int32_t type, int32_t index, const XLOPER* column) {
     return true;
 }
 
-QUAR_API(const char*) SetColumnEx(int16_t type, int16_t index, XLOPER* column, int16_t rowOffset) {
-    if (rowOffset != 0) return kRowOffsetRefused;
+const char* LoadWorksheetColumn(int16_t type, int16_t index, XLOPER* column) {
     if (!NetworkExists()) return kNoNetworkForColumns;
     if (column == nullptr) return kNoColumnGiven;
     LockedBlock pin(gNet.blankRowFlags);
@@ -177,8 +173,8 @@ QUAR_API(const char*) SetColumnEx(int16_t type, int16_t index, XLOPER* column, i
     if (type == COLUMN_MODE_FLAG) {
         ReleaseSpecialRows();
         if (index < 0) {
-            static FP clearing = {1, 1, {0.0}};
-            return LoadColumn(COLUMN_MODE_FLAG, -1, &clearing, 1);
+            static const FP kClearing = {1, 1, {0.0}};
+            return LoadColumn(COLUMN_MODE_FLAG, -1, &kClearing, 1);
         }
     }
     if (!IsSingleColumn(column)) return kNotSingleColumn;

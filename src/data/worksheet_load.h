@@ -8,3 +8,6 @@
 // Translates a one-column multi of at most rows + blankRows cells into columnScratchFp.
 // Returns false (nothing translated) for any other shape.
 bool TranslateColumn(int32_t type, int32_t index, const XLOPER* column);
+
+// Loads a worksheet column of cells (numbers, symbols, mode words, blanks) of `type`.
+const char* LoadWorksheetColumn(int16_t type, int16_t index, XLOPER* column);

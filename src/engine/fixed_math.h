@@ -3,6 +3,8 @@
 // 16 bits" it keeps its low 16 bits (a wrap, not a saturation).
 #pragma once
 
+#include "engine/conversions.h"
+
 #include <cstdint>
 
 // The low 16 bits of x read as a signed value.
@@ -24,11 +26,6 @@ inline int32_t RoundShift(int32_t x, int n) {
 }
 inline int64_t RoundShiftWide(int64_t x, int n) {
     return (x + (int64_t(1) << (n - 1))) >> n;
-}
-
-// 32-bit sum that wraps like the hardware instead of overflowing.
-inline int32_t WrapAdd32(int32_t a, int32_t b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
 
 // (2c + 32768) >> 16 taken as 16 bits, with the doubling wrapping at 32 bits: bits 16 ... 31

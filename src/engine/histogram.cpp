@@ -1,9 +1,10 @@
 // WeightHistStr: the weight distribution as the text of an array constant, "{0,3,12,40,12}".
 #include "engine/histogram.h"
 
+#include "engine/method_arrays.h"
 #include "engine/network_build.h"
 #include "engine/network_state.h"
-#include "platform/platform.h"
+#include "platform/locked_block.h"
 
 #include <cstdio>
 
@@ -14,16 +15,6 @@ const char kBadBins[] = "Number of bins must be at least 1";
 const char kBadRange[] = "Histogram range is empty";
 const char kNoMemory[] = "Insufficient memory for histogram.";
 const char kTooLong[] = "Histogram does not fit 255 characters";
-
-constexpr size_t kTextBytes = 256;
-char histogramText[kTextBytes];
-
-void FreeHistogram() {
-    if (gNet.histogramFp == nullptr) return;
-    GlobalBlockUnlock(gNet.histogramFp);
-    GlobalBlockFree(gNet.histogramFp);
-    gNet.histogramFp = nullptr;
-}
 
 // The bin of a weight: truncated toward zero and clamped into 0 ... bins - 1. Decided on the
 // double so that a huge quotient or a NaN weight never reaches an integer conversion.
@@ -37,9 +28,9 @@ int32_t BinOf(double w, double lo, double width, int32_t bins) {
 } // namespace
 
 FP* BuildWeightHistogram(int32_t bins, double lo, double hi) {
-    FreeHistogram();
+    FreePinnedBlock(gNet.histogramFp);
     if (!NetworkExists() || bins < 1) return nullptr;
-    gNet.histogramFp = GlobalBlockAlloc(size_t(bins) * 8 + 16);
+    gNet.histogramFp = GlobalBlockAlloc(QUAR_FP_BYTES(bins, 1));
     if (gNet.histogramFp == nullptr) return nullptr;
     FP* counts = static_cast<FP*>(GlobalBlockLock(gNet.histogramFp));
     counts->rows = static_cast<uint16_t>(bins);
@@ -48,16 +39,16 @@ FP* BuildWeightHistogram(int32_t bins, double lo, double hi) {
     const double width = (hi - lo) / bins;
     void* block = GlobalBlockLock(gNet.weightsBlock);
     BindWeights(block);
-    const bool fixed = gNet.calcMethod == CALC_FIXED16;
-    for (int32_t i = 0; i < gNet.weightCount; ++i) {
-        double w = fixed ? gNet.weightsFixed[i] / kFixedWeightOne : gNet.weightsDouble[i];
-        counts->array[BinOf(w, lo, width, bins)] += 1.0;
-    }
+    ForNetworkMethod([&](auto m) {
+        using M = decltype(m);
+        for (int32_t i = 0; i < gNet.weightCount; ++i)
+            counts->array[BinOf(M::RealWeight(M::weights()[i]), lo, width, bins)] += 1.0;
+    });
     GlobalBlockUnlock(gNet.weightsBlock);
     return counts;
 }
 
-QUAR_API(const char*) WeightHistStr(int16_t bins, double lo, double hi) {
+const char* WeightHistogramText(int16_t bins, double lo, double hi, char* text, size_t bytes) {
     if (!NetworkExists()) return kNoNetwork;
     if (bins < 1) return kBadBins;
     if (!(hi > lo)) return kBadRange;
@@ -66,16 +57,16 @@ QUAR_API(const char*) WeightHistStr(int16_t bins, double lo, double hi) {
 
     bool fits = true;
     size_t length = 0;
-    histogramText[length++] = '{';
+    text[length++] = '{';
     for (int32_t b = 0; b < bins && fits; ++b) {
         const char* separator = b + 1 < bins ? "," : "}";
-        int written = std::snprintf(histogramText + length, kTextBytes - length, "%d%s",
+        int written = std::snprintf(text + length, bytes - length, "%d%s",
                                     static_cast<int>(counts->array[b]), separator);
-        if (written < 0 || size_t(written) >= kTextBytes - length)
+        if (written < 0 || size_t(written) >= bytes - length)
             fits = false;
         else
             length += size_t(written);
     }
-    FreeHistogram();
-    return fits ? histogramText : kTooLong;
+    FreePinnedBlock(gNet.histogramFp);
+    return fits ? text : kTooLong;
 }

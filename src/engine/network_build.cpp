@@ -1,8 +1,10 @@
-// InitBP, Init and CleanUp: building and releasing the one network and its blocks.
+// Building and releasing the one network and its blocks.
 #include "engine/network_build.h"
 
+#include "engine/data_block.h"
+#include "engine/method_arrays.h"
 #include "engine/network_state.h"
-#include "genetic/supervisor_release.h"
+#include "platform/locked_block.h"
 #include "platform/platform.h"
 #include "quar1432.h"
 
@@ -33,7 +35,7 @@ void* AllocLocal(uint64_t bytes) {
 
 // Allocates a pinned FP record of rows x columns with its head written.
 FP* AllocPinnedFp(BlockHandle* handle, uint64_t rows, uint64_t columns) {
-    *handle = AllocBlock(rows * columns * 8 + 16);
+    *handle = AllocBlock(QUAR_FP_BYTES(rows, columns));
     if (*handle == nullptr) return nullptr;
     FP* fp = static_cast<FP*>(GlobalBlockLock(*handle));
     fp->rows = static_cast<uint16_t>(rows);
@@ -41,33 +43,66 @@ FP* AllocPinnedFp(BlockHandle* handle, uint64_t rows, uint64_t columns) {
     return fp;
 }
 
-void FreeBlock(BlockHandle* handle) {
-    if (*handle == nullptr) return;
-    GlobalBlockFree(*handle);
-    *handle = nullptr;
-}
-
-void FreePinnedBlock(BlockHandle* handle) {
-    if (*handle == nullptr) return;
-    GlobalBlockUnlock(*handle);
-    FreeBlock(handle);
-}
-
 // Frees the per-column tables, then the pinned handle array itself.
 void FreeSymbolTables(BlockHandle* handle, BlockHandle** handles, int32_t* count) {
     if (*handle != nullptr && *handles != nullptr) {
         for (int32_t c = 0; c < *count; ++c)
-            FreeBlock(&(*handles)[c]);
+            FreeBlock((*handles)[c]);
     }
-    FreePinnedBlock(handle);
+    FreePinnedBlock(*handle);
     *handles = nullptr;
     *count = 0;
 }
 
-template <typename T> void FreeLocal(T** start, T** end) {
-    if (*start != nullptr) LocalBlockFree(*start);
-    *start = nullptr;
-    *end = nullptr;
+template <typename T> void FreeLocal(T*& start, T*& end) {
+    if (start != nullptr) LocalBlockFree(start);
+    start = nullptr;
+    end = nullptr;
+}
+
+// The method's per-unit arrays: a delta per unit of the layers after the first, an activation
+// per unit and a bias slot (holding 1.0) after each layer. Answers nullptr or the message of
+// the allocation that failed.
+template <typename M>
+const char* AllocateUnitArrays(M, const char* deltasFailed, const char* activationsFailed) {
+    using Value = typename M::Value;
+    uint64_t deltaUnits = 0;
+    for (int32_t i = 1; i < gNet.layerCount; ++i)
+        deltaUnits += uint64_t(gNet.layerSize[i]);
+    uint64_t activationSlots = 0;
+    for (int32_t i = 0; i < gNet.layerCount; ++i)
+        activationSlots += uint64_t(gNet.layerSize[i]) + 1;
+
+    M::unitDeltas() = static_cast<Value*>(AllocLocal(deltaUnits * sizeof(Value)));
+    if (M::unitDeltas() == nullptr) return deltasFailed;
+    M::unitDeltasEnd() = M::unitDeltas() + deltaUnits;
+    M::unitActivations() = static_cast<Value*>(AllocLocal(activationSlots * sizeof(Value)));
+    if (M::unitActivations() == nullptr) return activationsFailed;
+    M::unitActivationsEnd() = M::unitActivations() + activationSlots;
+
+    size_t slot = 0;
+    for (int32_t i = 0; i < gNet.layerCount; ++i) {
+        slot += size_t(gNet.layerSize[i]);
+        M::unitActivations()[slot] = M::kBiasActivation;
+        slot += 1;
+    }
+    return nullptr;
+}
+
+template <typename M> void FreeUnitArrays(M) {
+    FreeLocal(M::unitDeltas(), M::unitDeltasEnd());
+    FreeLocal(M::unitActivations(), M::unitActivationsEnd());
+}
+
+template <typename M> void BindMethodWeights(M, unsigned char* bytes) {
+    M::weights() = reinterpret_cast<typename M::Weight*>(bytes);
+    M::lastChanges() = reinterpret_cast<typename M::Change*>(bytes + sizeof(typename M::Weight) *
+                                                                         size_t(gNet.weightCount));
+}
+
+template <typename M> void UnbindWeights(M) {
+    M::weights() = nullptr;
+    M::lastChanges() = nullptr;
 }
 
 struct Dimensions {
@@ -135,14 +170,14 @@ const char* AllocateNetwork() {
 
     gNet.weightFpRecord = AllocPinnedFp(&gNet.weightFp, uint64_t(gNet.weightFpRows), 8);
     if (gNet.weightFpRecord == nullptr) return "Insufficient memory (1).";
-    gNet.weightsBlock = AllocBlock(fixed ? weights * 6 : weights * 16);
+    gNet.weightsBlock = AllocBlock(
+        weights * ForNetworkMethod([](auto m) { return decltype(m)::kWeightBlockBytes; }));
     if (gNet.weightsBlock == nullptr) return "Insufficient memory (2).";
-    gNet.inputBlock = AllocBlock(fixed ? (rows * 2 + 16) * inputs : (rows + 2) * inputs * 8);
+    gNet.inputBlock = AllocBlock(DataBlockBytes(gNet.calcMethod, gNet.inputColumns, rows));
     if (gNet.inputBlock == nullptr) return "Insufficient memory (3).";
-    gNet.targetBlock =
-        AllocBlock(fixed ? (patterns * 2 + 16) * outputs : (patterns + 2) * outputs * 8);
+    gNet.targetBlock = AllocBlock(DataBlockBytes(gNet.calcMethod, gNet.outputColumns, patterns));
     if (gNet.targetBlock == nullptr) return "Insufficient memory (4).";
-    gNet.outputBlock = AllocBlock(patterns * outputs * (fixed ? 2 : 8));
+    gNet.outputBlock = AllocBlock(patterns * outputs * ValueBytesOf(gNet.calcMethod));
     if (gNet.outputBlock == nullptr) return "Insufficient memory (5).";
     gNet.patternFlagsBlock = AllocBlock(patterns * 4);
     if (gNet.patternFlagsBlock == nullptr) return "Insufficient memory (6).";
@@ -154,39 +189,12 @@ const char* AllocateNetwork() {
     gNet.blankFlagsFpRecord = AllocPinnedFp(&gNet.blankFlagsFp, positions, 1);
     if (gNet.blankFlagsFpRecord == nullptr) return "Insufficient memory (9).";
 
-    uint64_t deltaUnits = 0;
-    for (int32_t i = 1; i < gNet.layerCount; ++i)
-        deltaUnits += uint64_t(gNet.layerSize[i]);
-    uint64_t activationSlots = 0;
-    for (int32_t i = 0; i < gNet.layerCount; ++i)
-        activationSlots += uint64_t(gNet.layerSize[i]) + 1;
-
-    if (fixed) {
-        gNet.unitDeltasFixed = static_cast<int16_t*>(AllocLocal(deltaUnits * 2));
-        if (gNet.unitDeltasFixed == nullptr) return "Insufficient memory (10A).";
-        gNet.unitDeltasFixedEnd = gNet.unitDeltasFixed + deltaUnits;
-        gNet.unitActivationsFixed = static_cast<int16_t*>(AllocLocal(activationSlots * 2));
-        if (gNet.unitActivationsFixed == nullptr) return "Insufficient memory (11A).";
-        gNet.unitActivationsFixedEnd = gNet.unitActivationsFixed + activationSlots;
-    } else {
-        gNet.unitDeltasDouble = static_cast<double*>(AllocLocal(deltaUnits * 8));
-        if (gNet.unitDeltasDouble == nullptr) return "Insufficient memory (10B).";
-        gNet.unitDeltasDoubleEnd = gNet.unitDeltasDouble + deltaUnits;
-        gNet.unitActivationsDouble = static_cast<double*>(AllocLocal(activationSlots * 8));
-        if (gNet.unitActivationsDouble == nullptr) return "Insufficient memory (11B).";
-        gNet.unitActivationsDoubleEnd = gNet.unitActivationsDouble + activationSlots;
-    }
-
-    // The bias slot after each layer's activations holds 1.0.
-    size_t slot = 0;
-    for (int32_t i = 0; i < gNet.layerCount; ++i) {
-        slot += size_t(gNet.layerSize[i]);
-        if (fixed)
-            gNet.unitActivationsFixed[slot] = 32767;
-        else
-            gNet.unitActivationsDouble[slot] = 1.0;
-        slot += 1;
-    }
+    const char* unitsFailed = fixed
+                                  ? AllocateUnitArrays(FixedArrays{}, "Insufficient memory (10A).",
+                                                       "Insufficient memory (11A).")
+                                  : AllocateUnitArrays(DoubleArrays{}, "Insufficient memory (10B).",
+                                                       "Insufficient memory (11B).");
+    if (unitsFailed != nullptr) return unitsFailed;
 
     ResetRunHistory();
 
@@ -210,22 +218,20 @@ const char* AllocateNetwork() {
 } // namespace
 
 void ReleaseNetwork() {
-    FreePinnedBlock(&gNet.weightFp);
-    FreePinnedBlock(&gNet.outputsFp);
-    FreePinnedBlock(&gNet.blankFlagsFp);
-    FreePinnedBlock(&gNet.histogramFp);
-    FreePinnedBlock(&gNet.weightsBlock);
-    FreeBlock(&gNet.inputBlock);
-    FreeBlock(&gNet.targetBlock);
-    FreeBlock(&gNet.outputBlock);
-    FreeBlock(&gNet.patternFlagsBlock);
-    FreeBlock(&gNet.blankRowFlags);
-    FreeLocal(&gNet.unitDeltasFixed, &gNet.unitDeltasFixedEnd);
-    FreeLocal(&gNet.unitActivationsFixed, &gNet.unitActivationsFixedEnd);
-    FreeLocal(&gNet.unitDeltasDouble, &gNet.unitDeltasDoubleEnd);
-    FreeLocal(&gNet.unitActivationsDouble, &gNet.unitActivationsDoubleEnd);
-    FreePinnedBlock(&gNet.columnScratchFp);
-    FreePinnedBlock(&gNet.translatedOutputs);
+    FreePinnedBlock(gNet.weightFp);
+    FreePinnedBlock(gNet.outputsFp);
+    FreePinnedBlock(gNet.blankFlagsFp);
+    FreePinnedBlock(gNet.histogramFp);
+    FreePinnedBlock(gNet.weightsBlock);
+    FreeBlock(gNet.inputBlock);
+    FreeBlock(gNet.targetBlock);
+    FreeBlock(gNet.outputBlock);
+    FreeBlock(gNet.patternFlagsBlock);
+    FreeBlock(gNet.blankRowFlags);
+    FreeUnitArrays(FixedArrays{});
+    FreeUnitArrays(DoubleArrays{});
+    FreePinnedBlock(gNet.columnScratchFp);
+    FreePinnedBlock(gNet.translatedOutputs);
     FreeSymbolTables(&gNet.inputSymbolTables, &gNet.inputSymbolHandles,
                      &gNet.inputSymbolTableCount);
     FreeSymbolTables(&gNet.outputSymbolTables, &gNet.outputSymbolHandles,
@@ -237,10 +243,8 @@ void ReleaseNetwork() {
     gNet.blankFlagsFpRecord = nullptr;
     gNet.columnScratchRecord = nullptr;
     gNet.translatedOutputCells = nullptr;
-    gNet.weightsFixed = nullptr;
-    gNet.lastChangesFixed = nullptr;
-    gNet.weightsDouble = nullptr;
-    gNet.lastChangesDouble = nullptr;
+    UnbindWeights(FixedArrays{});
+    UnbindWeights(DoubleArrays{});
     gNet.inputDataFixed = nullptr;
     gNet.targetDataFixed = nullptr;
     gNet.outputDataFixed = nullptr;
@@ -266,24 +270,19 @@ void ResetRunHistory() {
 
 void BindWeights(void* block) {
     auto* bytes = static_cast<unsigned char*>(block);
-    const size_t count = size_t(gNet.weightCount);
     if (gNet.calcMethod == CALC_FIXED16) {
-        gNet.weightsFixed = reinterpret_cast<int32_t*>(bytes);
-        gNet.lastChangesFixed = reinterpret_cast<int16_t*>(bytes + 4 * count);
-        gNet.weightsDouble = nullptr;
-        gNet.lastChangesDouble = nullptr;
+        BindMethodWeights(FixedArrays{}, bytes);
+        UnbindWeights(DoubleArrays{});
     } else {
-        gNet.weightsDouble = reinterpret_cast<double*>(bytes);
-        gNet.lastChangesDouble = reinterpret_cast<double*>(bytes + 8 * count);
-        gNet.weightsFixed = nullptr;
-        gNet.lastChangesFixed = nullptr;
+        BindMethodWeights(DoubleArrays{}, bytes);
+        UnbindWeights(FixedArrays{});
     }
 }
 
-QUAR_API(const char*)
-InitBP(int16_t inputColumns, int16_t outputColumns, int16_t totalRows, int16_t window,
-       int16_t patternStep, int16_t blankRows, int16_t layerCount, int16_t hidden1, int16_t hidden2,
-       int16_t hidden3, int16_t hidden4, int16_t calcMethod) {
+const char* BuildNetwork(int16_t inputColumns, int16_t outputColumns, int16_t totalRows,
+                         int16_t window, int16_t patternStep, int16_t blankRows, int16_t layerCount,
+                         int16_t hidden1, int16_t hidden2, int16_t hidden3, int16_t hidden4,
+                         int16_t calcMethod) {
     if (layerCount > kMaxLayers) return kBadSize;
     if (calcMethod < CALC_FIXED16 || calcMethod > CALC_DOUBLE) return kBadMethod;
 
@@ -317,19 +316,4 @@ InitBP(int16_t inputColumns, int16_t outputColumns, int16_t totalRows, int16_t w
         return failure;
     }
     return kOk;
-}
-
-QUAR_API(const char*)
-Init(int16_t inputColumns, int16_t outputColumns, int16_t totalRows, int16_t window,
-     int16_t patternStep, int16_t blankRows, int16_t layerCount, int16_t hidden1, int16_t hidden2,
-     int16_t hidden3, int16_t hidden4) {
-    return InitBP(inputColumns, outputColumns, totalRows, window, patternStep, blankRows,
-                  layerCount, hidden1, hidden2, hidden3, hidden4, CALC_FIXED16);
-}
-
-QUAR_API(int32_t) CleanUp(void) {
-    ReleaseNetwork();
-    ReleaseSupervisor();
-    ReleasePopulation();
-    return 1;
 }

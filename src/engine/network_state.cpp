@@ -1,7 +1,6 @@
 #include "engine/network_state.h"
 
 #include "engine/network_build.h"
-#include "engine/random.h"
 #include "engine/transfer.h"
 
 #include <cstring>
@@ -15,6 +14,7 @@ void SetLoadState() {
     gNet.transferCode = 3;
     gNet.transferGain = 1.0;
     BuildTransferTable(3, 1.0);
+    gNet.randomState = 1;
 }
 
 // The defaults are in force from the moment the library is loaded.
@@ -27,5 +27,4 @@ struct LoadTimeDefaults {
 void LoadNetworkDefaults() {
     ReleaseNetwork();
     SetLoadState();
-    SeedRandom(1);
 }

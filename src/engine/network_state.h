@@ -1,6 +1,6 @@
 // NetworkState: the engine's one process-wide record. It owns every block of the current
 // network (from InitBP to the next InitBP or CleanUp), the training parameters, the transfer
-// settings and the run history. Declared here, defined in network_state.cpp.
+// settings, the run history and the generator. Declared here, defined in network_state.cpp.
 #pragma once
 
 #include "platform/platform.h"
@@ -135,6 +135,9 @@ struct NetworkState {
     int32_t pruneThreshold;
     int32_t autoLearningRate;
     double scaleMargin;
+
+    // ---- The library's one pseudo-random generator (engine/random.h) ----
+    uint32_t randomState;
 };
 
 extern NetworkState gNet;
@@ -145,5 +148,5 @@ inline bool NetworkExists() {
 }
 
 // Puts the record back to its state at load: no network, every parameter zero, transfer code 3
-// with gain 1.0 and its table. Frees the current network first. Tests call it between cases.
+// with gain 1.0 and its table, generator state 1. Frees the current network first.
 void LoadNetworkDefaults();

@@ -2,31 +2,12 @@
 // history as a two-series chart record.
 #include "engine/outputs.h"
 
+#include "engine/data_block.h"
+#include "engine/method_arrays.h"
 #include "engine/network_state.h"
-#include "platform/platform.h"
+#include "platform/locked_block.h"
 
 #include <cstddef>
-
-namespace {
-
-constexpr int32_t kPlotRows = 256;
-
-// The chart record PlotError answers: 256 rows of (training, testing).
-struct PlotRecord {
-    uint16_t rows;
-    uint16_t columns;
-    alignas(8) double values[kPlotRows * 2];
-};
-static_assert(offsetof(PlotRecord, values) == offsetof(FP, array), "FP layout");
-
-PlotRecord plot;
-
-// Entries of `bytes` each that a block holds.
-int64_t EntriesOf(BlockHandle block, size_t bytes) {
-    return int64_t(GlobalBlockSize(block) / bytes);
-}
-
-} // namespace
 
 // Every read stays inside the blocks as allocated: the walk stops at the rows of outputsFp and
 // of the range, and the cursor at the patterns stored; rows the walk leaves are cleared.
@@ -39,15 +20,15 @@ void FillOutputsFp(int32_t column) {
             out->array[k] = 0.0;
         return;
     }
-    const int32_t* blank = static_cast<const int32_t*>(GlobalBlockLock(gNet.blankRowFlags));
-    const double* head = static_cast<const double*>(GlobalBlockLock(gNet.targetBlock));
-    const void* outputs = GlobalBlockLock(gNet.outputBlock);
+    LockedBlock<const int32_t> blank(gNet.blankRowFlags);
+    LockedBlock<> targets(gNet.targetBlock);
+    LockedBlock<> outputs(gNet.outputBlock);
 
-    const bool fixed = gNet.calcMethod == CALC_FIXED16;
-    const double lo = head[column];
-    const double span = head[gNet.outputColumns + column] - lo;
+    const DataBlockView head{targets.get(), gNet.outputColumns};
+    const double lo = head.ColumnMin(column);
+    const double span = head.ColumnMax(column) - lo;
     const int64_t rowCount = EntriesOf(gNet.blankRowFlags, sizeof(int32_t));
-    const int64_t stored = EntriesOf(gNet.outputBlock, fixed ? 2 : 8);
+    const int64_t stored = EntriesOf(gNet.outputBlock, ValueBytesOf(gNet.calcMethod));
     const int64_t patterns =
         gNet.patterns < stored / gNet.outputColumns ? gNet.patterns : stored / gNet.outputColumns;
     int64_t positions = int64_t(gNet.patterns) + gNet.blankPatternRows;
@@ -62,10 +43,10 @@ void FillOutputsFp(int32_t column) {
         if (blank[row] == 0) {
             if (pattern < patterns) {
                 const int64_t at = pattern * gNet.outputColumns + column;
-                if (fixed)
-                    value = (static_cast<const int16_t*>(outputs)[at] / 32768.0) * span + lo;
-                else
-                    value = static_cast<const double*>(outputs)[at] * span + lo;
+                value = ForNetworkMethod([&](auto m) {
+                    using M = decltype(m);
+                    return M::UnitOutput(outputs.As<typename M::Value>()[at]) * span + lo;
+                });
             }
             pattern += 1;
         }
@@ -73,35 +54,28 @@ void FillOutputsFp(int32_t column) {
     }
     for (; k < out->rows; ++k)
         out->array[k] = 0.0;
-
-    GlobalBlockUnlock(gNet.blankRowFlags);
-    GlobalBlockUnlock(gNet.targetBlock);
-    GlobalBlockUnlock(gNet.outputBlock);
 }
 
-QUAR_API(FP*) GetOutputs(int16_t column) {
+FP* OutputsColumn(int16_t column) {
     if (gNet.outputsFp == nullptr || gNet.outputsFpRecord == nullptr) return nullptr;
     if (column < 0 || column >= gNet.outputColumns) return nullptr;
     FillOutputsFp(column);
     return gNet.outputsFpRecord;
 }
 
-QUAR_API(FP*) PlotError(void) {
-    plot.rows = kPlotRows;
-    plot.columns = 2;
-    for (double& v : plot.values)
-        v = 0.0;
+void ErrorPlot(double* plot) {
+    for (int32_t k = 0; k < kPlotRows * 2; ++k)
+        plot[k] = 0.0;
     const int32_t count = gNet.errorHistoryCount;
-    plot.values[0] = plot.values[1] = count;
-    plot.values[2] = plot.values[3] = gNet.errorBucketSize;
+    plot[0] = plot[1] = count;
+    plot[2] = plot[3] = gNet.errorBucketSize;
     int32_t row = 2;
     for (int32_t i = 0; i < count && i < kHistoryPoints && row < kPlotRows; ++i, ++row) {
-        plot.values[2 * row] = gNet.trainErrorHistory[i] / 32767.0;
-        plot.values[2 * row + 1] = gNet.testErrorHistory[i] / 32767.0;
+        plot[2 * row] = gNet.trainErrorHistory[i] / 32767.0;
+        plot[2 * row + 1] = gNet.testErrorHistory[i] / 32767.0;
     }
     if (gNet.errorBucketFill > 0 && row < kPlotRows) {
-        plot.values[2 * row] = (gNet.trainErrorSum / gNet.errorBucketFill) / 32767.0;
-        plot.values[2 * row + 1] = (gNet.testErrorSum / gNet.errorBucketFill) / 32767.0;
+        plot[2 * row] = (gNet.trainErrorSum / gNet.errorBucketFill) / 32767.0;
+        plot[2 * row + 1] = (gNet.testErrorSum / gNet.errorBucketFill) / 32767.0;
     }
-    return reinterpret_cast<FP*>(&plot);
 }

@@ -25,9 +25,8 @@ int16_t Q15Copy(double x) {
     return bits & 0x8000 ? int16_t(32767) : static_cast<int16_t>(bits);
 }
 
-QUAR_API(const char*)
-SetParams(double trainTolerance, double testTolerance, double learningRate, double momentum,
-          double noise) {
+const char* SetTrainingParams(double trainTolerance, double testTolerance, double learningRate,
+                              double momentum, double noise) {
     gNet.trainTolerance = trainTolerance;
     gNet.trainToleranceFixed = Q15Copy(trainTolerance);
     gNet.testTolerance = testTolerance;
@@ -42,10 +41,10 @@ SetParams(double trainTolerance, double testTolerance, double learningRate, doub
     return kOk;
 }
 
-QUAR_API(const char*) SetCutoffs(double hours, double trainRise, double testRise) {
+const char* SetRunCutoffs(double hours, double trainRise, double testRise) {
     if (hours != 0.0) {
         gNet.timeLimitOn = 1;
-        gNet.timeBudgetSeconds = TruncToInt32(hours * 3600.0);
+        gNet.timeBudgetSeconds = SaturatedTrunc32(hours * 3600.0);
     } else {
         gNet.timeLimitOn = 0;
     }

@@ -2,6 +2,7 @@
 // optional testing pass, pruning, the automatic learning rate and the error history.
 #include "engine/run_loop.h"
 
+#include "engine/data_block.h"
 #include "engine/network_build.h"
 #include "engine/network_state.h"
 #include "engine/params.h"
@@ -13,16 +14,6 @@
 
 namespace {
 
-// The record RunNet answers: within-tolerance count, outside count, RMS error, epochs run.
-struct RunResultRecord {
-    uint16_t rows;
-    uint16_t columns;
-    alignas(8) double values[4];
-};
-static_assert(offsetof(RunResultRecord, values) == offsetof(FP, array), "FP layout");
-
-RunResultRecord runResult;
-
 // Doubling stops here so that a bucket's sum of samples (each at most 32767) fits in 32 bits
 // and the bucket size in 16; longer histories keep halving at this resolution.
 constexpr int16_t kMaxBucketSize = 16384;
@@ -33,8 +24,8 @@ void LockRunBlocks() {
     unsigned char* targets = static_cast<unsigned char*>(GlobalBlockLock(gNet.targetBlock));
     void* outputs = GlobalBlockLock(gNet.outputBlock);
     // Both data blocks start with a head of min and max doubles per column.
-    inputs += size_t(gNet.inputColumns) * 16;
-    targets += size_t(gNet.outputColumns) * 16;
+    inputs += DataHeadBytes(gNet.inputColumns);
+    targets += DataHeadBytes(gNet.outputColumns);
     if (gNet.calcMethod == CALC_FIXED16) {
         gNet.inputDataFixed = reinterpret_cast<int16_t*>(inputs);
         gNet.targetDataFixed = reinterpret_cast<int16_t*>(targets);
@@ -174,31 +165,29 @@ void SetAutomaticRate(double meanSquaredError) {
     gNet.learningRateFixed = Q15Copy(rate);
 }
 
-QUAR_API(FP*) RunNet(int32_t train, int16_t epochs) {
-    if (!NetworkExists()) return nullptr;
-    runResult.rows = 4;
-    runResult.columns = 1;
-    runResult.values[3] = epochs;
+bool RunEpochs(int32_t train, int16_t epochs, RunSummary* summary) {
+    if (!NetworkExists()) return false;
+    summary->epochsRun = epochs;
     LockRunBlocks();
 
     const int64_t start = CalendarSeconds();
     const int64_t deadline = start + gNet.timeBudgetSeconds;
     for (int32_t e = 0; e < epochs; ++e) {
         if (gNet.timeLimitOn != 0 && CalendarSeconds() >= deadline) {
-            runResult.values[3] = e;
+            summary->epochsRun = e;
             break;
         }
         if (RunEpoch(train)) {
-            runResult.values[3] = e + 1;
+            summary->epochsRun = e + 1;
             break;
         }
     }
     if (gNet.timeLimitOn != 0)
         gNet.timeBudgetSeconds = RemainingBudget(gNet.timeBudgetSeconds, CalendarSeconds() - start);
 
-    runResult.values[0] = gNet.withinToleranceCount;
-    runResult.values[1] = gNet.outsideToleranceCount;
-    runResult.values[2] = std::sqrt(gNet.passError);
+    summary->withinTolerance = gNet.withinToleranceCount;
+    summary->outsideTolerance = gNet.outsideToleranceCount;
+    summary->rmsError = std::sqrt(gNet.passError);
     UnlockRunBlocks();
-    return reinterpret_cast<FP*>(&runResult);
+    return true;
 }

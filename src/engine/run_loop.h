@@ -11,3 +11,15 @@ void RecordErrorHistory();
 void PruneWeights();
 // The automatic learning rate for a pass that ended with this mean squared error.
 void SetAutomaticRate(double meanSquaredError);
+
+// What a run measured, in the order of RunNet's record.
+struct RunSummary {
+    double withinTolerance; // patterns within tolerance in the last pass
+    double outsideTolerance;
+    double rmsError;
+    double epochsRun;
+};
+
+// Runs up to `epochs` epochs (training when train != 0) with the stop rules and fills
+// `summary`; false (summary untouched) without a network.
+bool RunEpochs(int32_t train, int16_t epochs, RunSummary* summary);

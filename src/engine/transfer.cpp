@@ -167,9 +167,8 @@ int16_t ApplyTransferFixed(int32_t net) {
     return y;
 }
 
-QUAR_API(const char*)
-SetEnhanced(int16_t code, double gain, int32_t prune, double threshold, int32_t autoRate,
-            double margin) {
+const char* SetEnhancedOptions(int16_t code, double gain, int32_t prune, double threshold,
+                               int32_t autoRate, double margin) {
     if (code != gNet.transferCode || gain != gNet.transferGain) {
         if (code < kGaussian || code > kSquareRatio) return kBadCode;
         BuildTransferTable(code, gain);
@@ -178,7 +177,7 @@ SetEnhanced(int16_t code, double gain, int32_t prune, double threshold, int32_t 
     }
     gNet.pruneEnabled = prune;
     if (threshold > kMaxPruneThreshold) threshold = kMaxPruneThreshold;
-    gNet.pruneThreshold = TruncToInt32(threshold * kFixedWeightOne);
+    gNet.pruneThreshold = SaturatedTrunc32(threshold * kFixedWeightOne);
     if (autoRate != 0) {
         gNet.autoLearningRate = 1;
         gNet.learningRateFixed = 0;

@@ -9,3 +9,8 @@ double ApplyTransferDouble(double net);
 int16_t ApplyTransferFixed(int32_t net);
 // Rebuilds gNet.transferTable and gNet.tableSymmetry for code 1..6 and gain.
 void BuildTransferTable(int32_t code, double gain);
+
+// Sets the transfer function, pruning, automatic rate and scale margin; answers "OK" or the
+// refusal.
+const char* SetEnhancedOptions(int16_t code, double gain, int32_t prune, double threshold,
+                               int32_t autoRate, double margin);

@@ -1,5 +1,6 @@
 // RandomizeWeights, GetWeights and SetWeights: the network's weights in and out.
-#include "engine/conversions.h"
+#include "engine/weights.h"
+#include "engine/method_arrays.h"
 #include "engine/network_build.h"
 #include "engine/network_state.h"
 #include "engine/random.h"
@@ -25,38 +26,32 @@ void UnlockWeights() {
     GlobalBlockUnlock(gNet.weightsBlock);
 }
 
-// A real weight in the fixed-point format; out-of-range values saturate, NaN becomes 0.
-int32_t FixedWeight(double value) {
-    return TruncToInt32(value * kFixedWeightOne);
+// Sets weight i to the real value x in the method's format and clears its last change.
+template <typename M> void SetWeight(M, int32_t i, double x) {
+    M::weights()[i] = M::StoredWeight(x);
+    M::lastChanges()[i] = 0;
 }
 
 } // namespace
 
-QUAR_API(int32_t) RandomizeWeights(int32_t useSeed, int16_t seed, double range) {
-    if (!NetworkExists()) return 1;
-    if (!LockWeights()) return 1;
+void RandomizeNetworkWeights(int32_t useSeed, int16_t seed, double range) {
+    if (!NetworkExists()) return;
+    if (!LockWeights()) return;
     if (useSeed != 0)
         SeedRandom(static_cast<uint32_t>(int32_t(seed)));
     else
         SeedRandom(static_cast<uint32_t>(int32_t(static_cast<int16_t>(CalendarSeconds()))));
 
-    const bool fixed = gNet.calcMethod == CALC_FIXED16;
-    for (int32_t i = 0; i < gNet.weightCount; ++i) {
-        double r = NextRandom();
-        double x = (r * 2.0 / 32767.0 - 1.0) * range;
-        if (fixed) {
-            gNet.weightsFixed[i] = FixedWeight(x);
-            gNet.lastChangesFixed[i] = 0;
-        } else {
-            gNet.weightsDouble[i] = x;
-            gNet.lastChangesDouble[i] = 0.0;
+    ForNetworkMethod([&](auto m) {
+        for (int32_t i = 0; i < gNet.weightCount; ++i) {
+            double r = NextRandom();
+            SetWeight(m, i, (r * 2.0 / 32767.0 - 1.0) * range);
         }
-    }
+    });
     UnlockWeights();
-    return 1;
 }
 
-QUAR_API(FP*) GetWeights(int16_t firstRow) {
+FP* ReadWeights(int16_t firstRow) {
     if (!NetworkExists() || firstRow < 0) return nullptr;
     if (!LockWeights()) return nullptr;
 
@@ -64,11 +59,12 @@ QUAR_API(FP*) GetWeights(int16_t firstRow) {
     int32_t count = gNet.weightCount - first;
     if (count > gNet.weightFpRows * kWeightFpColumns) count = gNet.weightFpRows * kWeightFpColumns;
     double* values = gNet.weightFpRecord->array;
-    const bool fixed = gNet.calcMethod == CALC_FIXED16;
     int32_t k = 0;
-    for (; k < count; ++k)
-        values[k] =
-            fixed ? gNet.weightsFixed[first + k] / kFixedWeightOne : gNet.weightsDouble[first + k];
+    ForNetworkMethod([&](auto m) {
+        using M = decltype(m);
+        for (; k < count; ++k)
+            values[k] = M::RealWeight(M::weights()[first + k]);
+    });
     // The last row written is completed with zeros.
     if (count > 0)
         for (; k % kWeightFpColumns != 0; ++k)
@@ -78,7 +74,7 @@ QUAR_API(FP*) GetWeights(int16_t firstRow) {
     return gNet.weightFpRecord;
 }
 
-QUAR_API(const char*) SetWeights(FP* weights, int16_t firstRow) {
+const char* StoreWeights(FP* weights, int16_t firstRow) {
     if (!NetworkExists()) return kNoNetwork;
     if (weights == nullptr) return kNoArray;
     if (weights->columns != kWeightFpColumns || weights->rows < 1 ||
@@ -90,17 +86,10 @@ QUAR_API(const char*) SetWeights(FP* weights, int16_t firstRow) {
 
     int32_t count = int32_t(weights->rows) * kWeightFpColumns;
     if (count > gNet.weightCount - first) count = gNet.weightCount - first;
-    const bool fixed = gNet.calcMethod == CALC_FIXED16;
-    for (int32_t k = 0; k < count; ++k) {
-        double value = weights->array[k];
-        if (fixed) {
-            gNet.weightsFixed[first + k] = FixedWeight(value);
-            gNet.lastChangesFixed[first + k] = 0;
-        } else {
-            gNet.weightsDouble[first + k] = value;
-            gNet.lastChangesDouble[first + k] = 0.0;
-        }
-    }
+    ForNetworkMethod([&](auto m) {
+        for (int32_t k = 0; k < count; ++k)
+            SetWeight(m, first + k, weights->array[k]);
+    });
     UnlockWeights();
     return kOk;
 }

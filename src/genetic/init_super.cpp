@@ -1,18 +1,13 @@
 // InitSuper: the gene ranges of a search and a saved copy of the network currently loaded.
+#include "engine/data_block.h"
 #include "engine/network_state.h"
+#include "genetic/supervisor_ops.h"
 #include "genetic/supervisor_release.h"
 #include "genetic/supervisor_state.h"
 
 #include <cstring>
 
 namespace {
-
-// Bytes of a column block (inputBlock or targetBlock layout) of `columns` columns and `rows`
-// rows in the calculation method: the min/max head, then the packed values.
-size_t ColumnBlockBytes(int32_t calcMethod, int32_t columns, int32_t rows) {
-    size_t valueBytes = calcMethod == CALC_DOUBLE ? 8 : 2;
-    return size_t(columns) * 16 + size_t(columns) * size_t(rows) * valueBytes;
-}
 
 // Allocates a block of `bytes` and fills it from the engine's block `source`, copying no more
 // than the engine's block holds (the rest stays zero).
@@ -32,10 +27,9 @@ int32_t AtLeastZero(int32_t x) {
 
 } // namespace
 
-QUAR_API(const char*)
-InitSuper(double inclusionProbability, int16_t maxLayers, int16_t maxHidden1, int16_t maxHidden2,
-          int16_t maxHidden3, int16_t maxHidden4, double minLearningRate, double maxMomentum,
-          double maxNoise) {
+const char* InitSupervisor(double inclusionProbability, int16_t maxLayers, int16_t maxHidden1,
+                           int16_t maxHidden2, int16_t maxHidden3, int16_t maxHidden4,
+                           double minLearningRate, double maxMomentum, double maxNoise) {
     if (!(inclusionProbability > 0.0 && inclusionProbability <= 1.0) || maxLayers < 2 ||
         maxLayers > 6 || maxHidden1 < 0 || maxHidden2 < 0 || maxHidden3 < 0 || maxHidden4 < 0 ||
         !InRange(minLearningRate, 0.0, 1.0) || !InRange(maxMomentum, 0.0, 1.0) ||
@@ -64,13 +58,15 @@ InitSuper(double inclusionProbability, int16_t maxLayers, int16_t maxHidden1, in
         return "Insufficient memory in Genetic Supervisor (1).";
     }
     gSuper.savedInputBlock =
-        SaveCopy(gNet.inputBlock, ColumnBlockBytes(g.calcMethod, g.inputColumns, g.dataRows));
+        SaveCopy(gNet.inputBlock,
+                 size_t(DataBlockBytes(g.calcMethod, g.inputColumns, uint64_t(g.dataRows))));
     if (!gSuper.savedInputBlock) {
         ReleaseSupervisor();
         return "Insufficient memory in Genetic Supervisor (2).";
     }
     gSuper.savedTargetBlock =
-        SaveCopy(gNet.targetBlock, ColumnBlockBytes(g.calcMethod, g.outputColumns, g.patterns));
+        SaveCopy(gNet.targetBlock,
+                 size_t(DataBlockBytes(g.calcMethod, g.outputColumns, uint64_t(g.patterns))));
     if (!gSuper.savedTargetBlock) {
         ReleaseSupervisor();
         return "Insufficient memory in Genetic Supervisor (3).";

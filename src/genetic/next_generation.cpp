@@ -1,5 +1,6 @@
 // GenNextPop: elitism, crossover with the best schema, mutation and fresh schemas.
 #include "genetic/next_generation.h"
+#include "genetic/supervisor_ops.h"
 
 #include "genetic/population.h"
 #include "genetic/supervisor_release.h"
@@ -58,7 +59,7 @@ void FitHiddenSizes(SchemaRecord& s, const SupervisorSettings& settings) {
         if (s.layerCount < i + 3) s.hiddenSize[i] = 0;
     for (int32_t i = 0; i < 4; ++i)
         if (s.layerCount >= i + 3 && s.hiddenSize[i] == 0)
-            s.hiddenSize[i] = AddWrap(RandomInt(settings.maxHidden[i]), 1);
+            s.hiddenSize[i] = WrapAdd32(RandomInt(settings.maxHidden[i]), 1);
 }
 
 void CrossSchemas(SchemaRecord& child, const SchemaRecord& other, double rate,
@@ -103,13 +104,13 @@ void MutateSchema(SchemaRecord& s, const SupervisorSettings& settings) {
         } else if (s.layerCount > old) {
             for (int32_t i = 0; i < 4; ++i)
                 if (s.layerCount >= i + 3 && s.hiddenSize[i] == 0)
-                    s.hiddenSize[i] = AddWrap(RandomInt(settings.maxHidden[i]), 1);
+                    s.hiddenSize[i] = WrapAdd32(RandomInt(settings.maxHidden[i]), 1);
             changed += 1;
         }
     }
     for (int32_t i = 0; i < 4; ++i) {
         if (s.layerCount >= i + 3 && RandomInt(n) == 0) {
-            s.hiddenSize[i] = AddWrap(RandomInt(settings.maxHidden[i]), 1);
+            s.hiddenSize[i] = WrapAdd32(RandomInt(settings.maxHidden[i]), 1);
             changed += 1;
         }
     }
@@ -134,9 +135,8 @@ void MutateSchema(SchemaRecord& s, const SupervisorSettings& settings) {
     SetFreshOptions(s);
 }
 
-QUAR_API(const char*)
-GenNextPop(int16_t newSize, int16_t breedMethod, double crossoverRate, double mutationRate,
-           int16_t trainMode, double goal) {
+const char* BreedNextPopulation(int16_t newSize, int16_t breedMethod, double crossoverRate,
+                                double mutationRate, int16_t trainMode, double goal) {
     if (newSize < 1 || newSize > kMaxPopulationSize || breedMethod < 1 || breedMethod > 3 ||
         !InRange(crossoverRate, 0.0, 10.0) || !InRange(mutationRate, 0.0, 1.0) || trainMode < 1 ||
         trainMode > 4 || !(goal >= 0.0))
@@ -150,7 +150,7 @@ GenNextPop(int16_t newSize, int16_t breedMethod, double crossoverRate, double mu
         header->crossoverRate = crossoverRate;
         header->mutationRate = mutationRate;
         SetGenerationTraining(*header, trainMode, goal);
-        header->generation = AddWrap(header->generation, 1);
+        header->generation = WrapAdd32(header->generation, 1);
         header->currentSchema = 1;
         header->schemaState = POP_READY;
     }

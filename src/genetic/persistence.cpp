@@ -1,6 +1,9 @@
 // UnloadPop, ReloadPop and GetSchema.
 #include "genetic/persistence.h"
+#include "genetic/supervisor_ops.h"
 
+#include "data/cell_types.h"
+#include "data/counted_text.h"
 #include "genetic/next_generation.h"
 #include "genetic/population.h"
 #include "genetic/supervisor_release.h"
@@ -10,22 +13,12 @@
 
 namespace {
 
-CountedMessage kNoPopulationUnload("Call InitPop before UnloadPop");
-CountedMessage kUnloadMemory10("Insufficient memory in Genetic Supervisor (10).");
-CountedMessage kUnloadMemory11("Insufficient memory in Genetic Supervisor (11).");
-CountedMessage kNoPopulationGetSchema("Call InitPop before GetSchema");
-CountedMessage kBadSelector("Bad selector in GetSchema");
-CountedMessage kBadColumnString("Bad column string in GetSchema");
-
-XLOPER gUnloadResult;
-XLOPER gSchemaResult;
-XLOPER gSchemaCells[12];
-
-void PutNumber(XLOPER& cell, double value) {
-    cell = XLOPER{};
-    cell.val.num = value;
-    cell.xltype = xltypeNum;
-}
+constexpr CountedText kNoPopulationUnload("Call InitPop before UnloadPop");
+constexpr CountedText kUnloadMemory10("Insufficient memory in Genetic Supervisor (10).");
+constexpr CountedText kUnloadMemory11("Insufficient memory in Genetic Supervisor (11).");
+constexpr CountedText kNoPopulationGetSchema("Call InitPop before GetSchema");
+constexpr CountedText kBadSelector("Bad selector in GetSchema");
+constexpr CountedText kBadColumnString("Bad column string in GetSchema");
 
 // Reads the population column element by element, refusing anything that is not what the
 // column format puts there.
@@ -40,7 +33,7 @@ class ColumnReader {
     }
     bool Integer(int32_t k, int32_t& out) const {
         double x = 0.0;
-        return Number(k, x) && TruncToInt32(x, out);
+        return Number(k, x) && CheckedTrunc32(x, out);
     }
     const unsigned char* MaskText(int32_t k) const {
         if (cells_[k].xltype != xltypeStr || !cells_[k].val.str) return nullptr;
@@ -146,24 +139,21 @@ void TextToMask(const unsigned char* text, uint8_t* mask) {
         mask[i] = static_cast<uint8_t>(text[2 * i + 1] % 16 + 16 * (text[2 * i + 2] % 16));
 }
 
-QUAR_API(XLOPER*) UnloadPop(void) {
-    if (!PopulationExists() || !SupervisorExists())
-        return StringResult(gUnloadResult, kNoPopulationUnload.bytes);
+CellsAnswer UnloadPopulation() {
+    if (!PopulationExists() || !SupervisorExists()) return Refusal(kNoPopulationUnload.bytes);
     int32_t size = gSuper.schemaCount;
     int32_t rows = kColumnHeadElements + kSchemaElements * size;
 
-    if (gSuper.unloadArray) GlobalBlockUnlock(gSuper.unloadArray);
-    GlobalBlockFree(gSuper.unloadArray);
+    FreePinnedBlock(gSuper.unloadArray);
     gSuper.unloadCells = nullptr;
     gSuper.unloadArray = GlobalBlockAlloc(sizeof(XLOPER) * size_t(rows));
-    if (!gSuper.unloadArray) return StringResult(gUnloadResult, kUnloadMemory10.bytes);
+    if (!gSuper.unloadArray) return Refusal(kUnloadMemory10.bytes);
     gSuper.unloadCells = static_cast<XLOPER*>(GlobalBlockLock(gSuper.unloadArray));
 
-    if (gSuper.unloadMaskTexts) GlobalBlockUnlock(gSuper.unloadMaskTexts);
-    GlobalBlockFree(gSuper.unloadMaskTexts);
+    FreePinnedBlock(gSuper.unloadMaskTexts);
     gSuper.unloadTexts = nullptr;
     gSuper.unloadMaskTexts = GlobalBlockAlloc(size_t(kMaskTextBytes) * size_t(size));
-    if (!gSuper.unloadMaskTexts) return StringResult(gUnloadResult, kUnloadMemory11.bytes);
+    if (!gSuper.unloadMaskTexts) return Refusal(kUnloadMemory11.bytes);
     gSuper.unloadTexts = static_cast<unsigned char*>(GlobalBlockLock(gSuper.unloadMaskTexts));
 
     LockedBlock<const SupervisorSettings> s(gSuper.settings);
@@ -197,17 +187,14 @@ QUAR_API(XLOPER*) UnloadPop(void) {
                                                   h->weightSeed,
                                                   h->weightRange};
     for (double v : settingsValues)
-        PutNumber(*cell++, v);
+        SetNumberCell(*cell++, v);
     for (double v : headerValues)
-        PutNumber(*cell++, v);
+        SetNumberCell(*cell++, v);
     for (int32_t i = 0; i < size; ++i) {
         const SchemaRecord& r = schemas[size_t(i)];
         unsigned char* text = gSuper.unloadTexts + size_t(kMaskTextBytes) * size_t(i);
         MaskToText(r.inputMask, text);
-        *cell = XLOPER{};
-        cell->val.str = text;
-        cell->xltype = xltypeStr;
-        ++cell;
+        SetTextCell(*cell++, text);
         const double values[kSchemaElements - 1] = {double(r.layerCount),
                                                     double(r.hiddenSize[0]),
                                                     double(r.hiddenSize[1]),
@@ -225,18 +212,13 @@ QUAR_API(XLOPER*) UnloadPop(void) {
                                                     r.error,
                                                     double(r.epochs)};
         for (double v : values)
-            PutNumber(*cell++, v);
+            SetNumberCell(*cell++, v);
     }
 
-    gUnloadResult = XLOPER{};
-    gUnloadResult.val.array.lparray = gSuper.unloadCells;
-    gUnloadResult.val.array.rows = static_cast<uint16_t>(rows);
-    gUnloadResult.val.array.columns = 1;
-    gUnloadResult.xltype = xltypeMulti;
-    return &gUnloadResult;
+    return ColumnOf(gSuper.unloadCells, rows);
 }
 
-QUAR_API(const char*) ReloadPop(XLOPER* column) {
+const char* ReloadPopulation(XLOPER* column) {
     if (!column || column->xltype != xltypeMulti || column->val.array.rows < kColumnHeadElements ||
         column->val.array.columns != 1 || !column->val.array.lparray)
         return "Bad structure in ReloadPop";
@@ -305,14 +287,13 @@ QUAR_API(const char*) ReloadPop(XLOPER* column) {
     return "OK";
 }
 
-QUAR_API(XLOPER*) GetSchema(XLOPER* columnNames, int16_t selector) {
-    if (!PopulationExists() || !SupervisorExists())
-        return StringResult(gSchemaResult, kNoPopulationGetSchema.bytes);
+CellsAnswer SchemaDescription(XLOPER* columnNames, int16_t selector) {
+    if (!PopulationExists() || !SupervisorExists()) return Refusal(kNoPopulationGetSchema.bytes);
     LockedBlock<PopulationHeader> header(gSuper.header);
     LockedBlock<const SchemaRecord> schemas(gSuper.schemas);
     LockedBlock<const SupervisorSettings> settings(gSuper.settings);
     int32_t size = gSuper.schemaCount;
-    if (selector > size) return StringResult(gSchemaResult, kBadSelector.bytes);
+    if (selector > size) return Refusal(kBadSelector.bytes);
 
     BestSchema best = FindBestSchema(schemas.get(), size, header->trainMode);
     header->bestEpochs = best.epochs;
@@ -321,13 +302,12 @@ QUAR_API(XLOPER*) GetSchema(XLOPER* columnNames, int16_t selector) {
     const SchemaRecord& s = schemas[size_t(shown)];
 
     if (!columnNames || columnNames->xltype != xltypeStr || !columnNames->val.str)
-        return StringResult(gSchemaResult, kBadColumnString.bytes);
+        return Refusal(kBadColumnString.bytes);
     unsigned char* names = columnNames->val.str;
     KeepMaskedNames(names, s.inputMask, settings->candidateInputs);
 
-    gSchemaCells[0] = XLOPER{};
-    gSchemaCells[0].val.str = names;
-    gSchemaCells[0].xltype = xltypeStr;
+    XLOPER* cells = gSuper.schemaCells;
+    SetTextCell(cells[0], names);
     const double values[11] = {double(CountMaskBits(s.inputMask)),
                                double(s.layerCount),
                                double(s.hiddenSize[0]),
@@ -340,11 +320,6 @@ QUAR_API(XLOPER*) GetSchema(XLOPER* columnNames, int16_t selector) {
                                s.error,
                                double(s.epochs)};
     for (int32_t i = 0; i < 11; ++i)
-        PutNumber(gSchemaCells[i + 1], values[i]);
-    gSchemaResult = XLOPER{};
-    gSchemaResult.val.array.lparray = gSchemaCells;
-    gSchemaResult.val.array.rows = 12;
-    gSchemaResult.val.array.columns = 1;
-    gSchemaResult.xltype = xltypeMulti;
-    return &gSchemaResult;
+        SetNumberCell(cells[i + 1], values[i]);
+    return ColumnOf(cells, kSchemaCells);
 }

@@ -1,4 +1,5 @@
 #include "genetic/population.h"
+#include "genetic/supervisor_ops.h"
 
 #include "engine/random.h"
 #include "genetic/supervisor_release.h"
@@ -62,7 +63,7 @@ void NewRandomSchema(SchemaRecord& s, const SupervisorSettings& settings) {
     for (int32_t i = 0; i < 4; ++i)
         if (s.layerCount < i + 3) s.hiddenSize[i] = 0;
     for (int32_t i = 0; i < 4; ++i)
-        if (s.layerCount >= i + 3) s.hiddenSize[i] = AddWrap(RandomInt(settings.maxHidden[i]), 1);
+        if (s.layerCount >= i + 3) s.hiddenSize[i] = WrapAdd32(RandomInt(settings.maxHidden[i]), 1);
 
     s.learningRate = RandomUniform(settings.minLearningRate, 1.0);
     s.momentum = RandomUniform(0.0, settings.maxMomentum);
@@ -70,8 +71,8 @@ void NewRandomSchema(SchemaRecord& s, const SupervisorSettings& settings) {
     SetFreshOptions(s);
 }
 
-QUAR_API(const char*)
-InitPop(int16_t populationSize, int16_t breedMethod, int16_t trainMode, double goal) {
+const char* InitPopulation(int16_t populationSize, int16_t breedMethod, int16_t trainMode,
+                           double goal) {
     if (populationSize < 1 || populationSize > kMaxPopulationSize || breedMethod < 1 ||
         breedMethod > 3 || trainMode < 1 || trainMode > 4 || !(goal >= 0.0))
         return "Bad Parameter in InitPop";

@@ -1,8 +1,14 @@
 // TrainNextSchema: builds, trains and scores the population's schemas one call at a time.
 #include "data/column_store.h"
+#include "engine/data_block.h"
 #include "engine/network_build.h"
 #include "engine/network_state.h"
+#include "engine/params.h"
+#include "engine/run_loop.h"
+#include "engine/transfer.h"
+#include "engine/weights.h"
 #include "genetic/population.h"
+#include "genetic/supervisor_ops.h"
 #include "genetic/supervisor_state.h"
 
 #include <cmath>
@@ -11,15 +17,15 @@
 namespace {
 
 struct RunOutcome {
-    double rmsError;  // row 2 of the run's result
-    double epochsRun; // row 3
+    double rmsError;
+    double epochsRun;
 };
 
 // One RunNet call; a missing result reads as a run that did nothing and learned nothing.
 RunOutcome Run(int32_t train, int16_t epochs) {
-    FP* result = RunNet(train, epochs);
-    if (!result) return {1.0, 0.0};
-    return {result->array[2], result->array[3]};
+    RunSummary summary;
+    if (!RunEpochs(train, epochs, &summary)) return {1.0, 0.0};
+    return {summary.rmsError, summary.epochsRun};
 }
 
 // True when the engine holds a network built for schema `s` under `settings`.
@@ -43,32 +49,27 @@ bool SettingsMatchSavedNetwork(const SupervisorSettings& s) {
            s.blankPatternRows == g.blankPatternRows && s.calcMethod == g.calcMethod;
 }
 
-size_t BlockCapacity(BlockHandle block, size_t headBytes, size_t entryBytes) {
-    size_t bytes = block ? GlobalBlockSize(block) : 0;
-    return bytes < headBytes ? 0 : (bytes - headBytes) / entryBytes;
-}
-
 // Copies the switched-on candidate columns of the saved inputs into the engine's inputBlock.
 void CopyInputs(const SchemaRecord& s, int32_t n) {
     const SavedGeometry& g = gSuper.saved;
-    size_t valueBytes = g.calcMethod == CALC_DOUBLE ? 8 : 2;
+    const size_t valueBytes = size_t(ValueBytesOf(g.calcMethod));
     size_t rows = size_t(g.dataRows);
     if (n > 0) {
-        size_t engineRows = BlockCapacity(gNet.inputBlock, size_t(n) * 16, size_t(n) * valueBytes);
+        size_t engineRows = size_t(DataRowsHeld(gNet.inputBlock, g.calcMethod, n));
         if (engineRows < rows) rows = engineRows;
     }
-    LockedBlock<unsigned char> from(gSuper.savedInputBlock);
-    LockedBlock<unsigned char> to(gNet.inputBlock);
-    const double* fromHead = reinterpret_cast<const double*>(from.get());
-    double* toHead = reinterpret_cast<double*>(to.get());
-    unsigned char* fromValues = from.get() + size_t(g.inputColumns) * 16;
-    unsigned char* toValues = to.get() + size_t(n) * 16;
+    LockedBlock<> from(gSuper.savedInputBlock);
+    LockedBlock<> to(gNet.inputBlock);
+    const DataBlockView fromView{from.get(), g.inputColumns};
+    const DataBlockView toView{to.get(), n};
+    const unsigned char* fromValues = fromView.Values<unsigned char>();
+    unsigned char* toValues = toView.Values<unsigned char>();
 
     int32_t d = 0;
     for (int32_t c = 0; c < g.inputColumns && d < n; ++c) {
         if (!MaskBit(s.inputMask, c)) continue;
-        toHead[d] = fromHead[c];
-        toHead[n + d] = fromHead[g.inputColumns + c];
+        toView.ColumnMin(d) = fromView.ColumnMin(c);
+        toView.ColumnMax(d) = fromView.ColumnMax(c);
         for (size_t r = 0; r < rows; ++r)
             std::memcpy(toValues + (r * size_t(n) + size_t(d)) * valueBytes,
                         fromValues + (r * size_t(g.inputColumns) + size_t(c)) * valueBytes,
@@ -93,35 +94,34 @@ const char* SetUpSchema(SchemaRecord& s, const SupervisorSettings& settings,
                         const PopulationHeader& header, double hours, double trainRise,
                         double testRise) {
     int32_t n = CountMaskBits(s.inputMask);
-    const char* built =
-        InitBP(static_cast<int16_t>(n), static_cast<int16_t>(settings.outputColumns),
-               static_cast<int16_t>(settings.totalRows), static_cast<int16_t>(settings.window),
-               static_cast<int16_t>(settings.patternStep), static_cast<int16_t>(settings.blankRows),
-               static_cast<int16_t>(s.layerCount), static_cast<int16_t>(s.hiddenSize[0]),
-               static_cast<int16_t>(s.hiddenSize[1]), static_cast<int16_t>(s.hiddenSize[2]),
-               static_cast<int16_t>(s.hiddenSize[3]), static_cast<int16_t>(settings.calcMethod));
+    const char* built = BuildNetwork(
+        static_cast<int16_t>(n), static_cast<int16_t>(settings.outputColumns),
+        static_cast<int16_t>(settings.totalRows), static_cast<int16_t>(settings.window),
+        static_cast<int16_t>(settings.patternStep), static_cast<int16_t>(settings.blankRows),
+        static_cast<int16_t>(s.layerCount), static_cast<int16_t>(s.hiddenSize[0]),
+        static_cast<int16_t>(s.hiddenSize[1]), static_cast<int16_t>(s.hiddenSize[2]),
+        static_cast<int16_t>(s.hiddenSize[3]), static_cast<int16_t>(settings.calcMethod));
     if (std::strcmp(built, "OK") != 0) return built;
     if (!EngineHoldsSchema(s, settings)) return "Network for the schema could not be built";
 
     const SavedGeometry& g = gSuper.saved;
-    size_t valueBytes = g.calcMethod == CALC_DOUBLE ? 8 : 2;
     CopyInputs(s, n);
     CopyBytes(gSuper.savedTargetBlock, gNet.targetBlock,
-              size_t(g.outputColumns) * 16 +
-                  size_t(g.outputColumns) * size_t(g.patterns) * valueBytes);
+              size_t(DataBlockBytes(g.calcMethod, g.outputColumns, uint64_t(g.patterns))));
     CopyBytes(gSuper.savedPatternFlags, gNet.patternFlagsBlock, size_t(g.patterns) * 4);
     gNet.dataModeActive = gSuper.savedDataModeActive;
     CopyBytes(gSuper.savedBlankRowFlags, gNet.blankRowFlags, size_t(g.totalRows) * 4);
     // The positions read back with the schema's outputs follow its blank rows.
     RebuildPositionFlags();
 
-    SetParams(header.trainTolerance, header.testTolerance, s.learningRate, s.momentum, s.noise);
-    SetEnhanced(static_cast<int16_t>(s.transferCode), s.gain, s.prune, s.threshold, s.autoRate,
-                s.margin);
+    SetTrainingParams(header.trainTolerance, header.testTolerance, s.learningRate, s.momentum,
+                      s.noise);
+    SetEnhancedOptions(static_cast<int16_t>(s.transferCode), s.gain, s.prune, s.threshold,
+                       s.autoRate, s.margin);
     int32_t seed = 0;
-    if (!TruncToInt32(header.weightSeed, seed)) seed = 0;
-    RandomizeWeights(header.useSeed, static_cast<int16_t>(seed), header.weightRange);
-    SetCutoffs(hours, trainRise, testRise);
+    if (!CheckedTrunc32(header.weightSeed, seed)) seed = 0;
+    RandomizeNetworkWeights(header.useSeed, static_cast<int16_t>(seed), header.weightRange);
+    SetRunCutoffs(hours, trainRise, testRise);
     return nullptr;
 }
 
@@ -150,7 +150,7 @@ int32_t TrainForEpochs(SchemaRecord& s, const PopulationHeader& header, int16_t 
                        int32_t maxSchemaEpochs, bool recall) {
     RunOutcome run = Run(1, epochsPerCall);
     int32_t ran = 0;
-    if (!TruncToInt32(run.epochsRun, ran)) ran = 0;
+    if (!CheckedTrunc32(run.epochsRun, ran)) ran = 0;
     s.epochs = AddEpochs(s.epochs, ran);
     int32_t state = SCHEMA_FINISHED;
     if (epochsPerCall > run.epochsRun)
@@ -227,9 +227,8 @@ const char* TrainCurrentSchema(int16_t epochsPerCall, int16_t maxSchemaEpochs, d
 
 } // namespace
 
-QUAR_API(const char*)
-TrainNextSchema(int16_t epochsPerCall, int16_t maxSchemaEpochs, double hours, double trainRise,
-                double testRise) {
+const char* TrainSchemaStep(int16_t epochsPerCall, int16_t maxSchemaEpochs, double hours,
+                            double trainRise, double testRise) {
     if (epochsPerCall < 0 || !(hours >= 0.0) || !InRange(trainRise, 0.0, 1.0) ||
         !InRange(testRise, 0.0, 1.0))
         return "Bad Parameter in TrainNextSchema";

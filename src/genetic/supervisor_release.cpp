@@ -2,15 +2,6 @@
 
 #include "genetic/supervisor_state.h"
 
-namespace {
-
-void FreeBlock(BlockHandle& block) {
-    if (block) GlobalBlockFree(block);
-    block = nullptr;
-}
-
-} // namespace
-
 void ReleaseSupervisor() {
     FreeBlock(gSuper.settings);
     FreeBlock(gSuper.savedInputBlock);
@@ -24,10 +15,8 @@ void ReleasePopulation() {
     FreeBlock(gSuper.header);
     FreeBlock(gSuper.schemas);
     gSuper.schemaCount = 0;
-    if (gSuper.unloadArray) GlobalBlockUnlock(gSuper.unloadArray);
-    FreeBlock(gSuper.unloadArray);
+    FreePinnedBlock(gSuper.unloadArray);
     gSuper.unloadCells = nullptr;
-    if (gSuper.unloadMaskTexts) GlobalBlockUnlock(gSuper.unloadMaskTexts);
-    FreeBlock(gSuper.unloadMaskTexts);
+    FreePinnedBlock(gSuper.unloadMaskTexts);
     gSuper.unloadTexts = nullptr;
 }

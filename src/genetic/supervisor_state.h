@@ -4,6 +4,8 @@
 // the unload column, which stays pinned because its address is handed to the worksheet.
 #pragma once
 
+#include "engine/conversions.h"
+#include "platform/locked_block.h"
 #include "platform/platform.h"
 #include "quar1432.h"
 
@@ -20,6 +22,7 @@ constexpr int32_t kSchemaElements = 17;
 constexpr int32_t kColumnHeadElements = kSettingsElements + kHeaderElements;
 constexpr int32_t kMaskTextBytes = 66; // count byte, 64 letters, terminating zero
 constexpr int32_t kUntrainedEpochs = 1000000000;
+constexpr int32_t kSchemaCells = 12; // the input names, then 11 numbers
 
 enum { POP_READY = 0, SCHEMA_STARTED = 1, SCHEMA_IN_PROCESS = 2, SCHEMA_FINISHED = 3 };
 enum { BREED_OFFSPRING = 1, BREED_REPLACE_WORST = 2, BREED_FRESH = 3 };
@@ -109,6 +112,8 @@ struct GeneticSupervisor {
     BlockHandle unloadMaskTexts; // pinned
     XLOPER* unloadCells;
     unsigned char* unloadTexts;
+
+    XLOPER schemaCells[kSchemaCells]; // GetSchema's answer
 };
 
 extern GeneticSupervisor gSuper;
@@ -120,48 +125,6 @@ inline bool PopulationExists() {
     return gSuper.header != nullptr && gSuper.schemas != nullptr && gSuper.schemaCount >= 1;
 }
 
-// A global block locked for the lifetime of this object.
-template <typename T> class LockedBlock {
-  public:
-    explicit LockedBlock(BlockHandle block)
-        : block_(block), data_(static_cast<T*>(block ? GlobalBlockLock(block) : nullptr)) {}
-    ~LockedBlock() {
-        if (block_) GlobalBlockUnlock(block_);
-    }
-    LockedBlock(const LockedBlock&) = delete;
-    LockedBlock& operator=(const LockedBlock&) = delete;
-
-    T* get() const { return data_; }
-    T* operator->() const { return data_; }
-    T& operator*() const { return *data_; }
-    T& operator[](size_t k) const { return data_[k]; }
-
-  private:
-    BlockHandle block_;
-    T* data_;
-};
-
-// A byte-counted text in writable static storage, for XLOPER string results.
-template <size_t N> struct CountedMessage {
-    unsigned char bytes[N + 1];
-    constexpr CountedMessage(const char (&text)[N]) : bytes{} {
-        static_assert(N - 1 <= 255, "a counted text holds at most 255 characters");
-        bytes[0] = static_cast<unsigned char>(N - 1);
-        for (size_t i = 0; i + 1 < N; ++i)
-            bytes[i + 1] = static_cast<unsigned char>(text[i]);
-    }
-};
-
-// Makes `record` an xltypeStr pointing at `counted` and returns it.
-XLOPER* StringResult(XLOPER& record, unsigned char* counted);
-
-// Whole-number conversions of doubles that never overflow: false for NaN or a value whose
-// integral part no 32-bit integer holds.
-bool TruncToInt32(double x, int32_t& out);
-// 32-bit sums that wrap as the machine's registers do.
-inline int32_t AddWrap(int32_t a, int32_t b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
 // Epoch counts stop at the largest 32-bit value instead of wrapping.
 int32_t AddEpochs(int32_t total, int32_t more);
 

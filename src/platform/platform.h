@@ -36,6 +36,8 @@ int32_t PlatformLiveBlocks();
 int64_t CalendarSeconds();
 // Test hook: while set, CalendarSeconds answers this value (negative: the real clock).
 void PlatformSetClock(int64_t seconds);
+// Both hooks off (no failing allocation, the real clock).
+void ResetPlatformHooks();
 
 // One non-removing look at the calling thread's message queue; nothing off Windows.
 void PeekMessages();

@@ -1,7 +1,7 @@
 // Stand-ins for the Windows services on other systems.
 #ifndef _WIN32
 
-#include "platform/alloc_hook.h"
+#include "platform/hooks.h"
 #include "platform/platform.h"
 
 #include <cstdlib>
@@ -22,8 +22,6 @@ static_assert(sizeof(BlockHead) <= kHeadBytes, "head fits its slot");
 BlockHead* HeadOf(BlockHandle block) {
     return static_cast<BlockHead*>(block);
 }
-
-int64_t clockOverride = -1;
 
 } // namespace
 
@@ -74,12 +72,8 @@ void LocalBlockFree(void* block) {
 }
 
 int64_t CalendarSeconds() {
-    if (clockOverride >= 0) return clockOverride;
+    if (gHooks.clockOverride >= 0) return gHooks.clockOverride;
     return static_cast<int64_t>(std::time(nullptr));
-}
-
-void PlatformSetClock(int64_t seconds) {
-    clockOverride = seconds;
 }
 
 void PeekMessages() {}

@@ -1,7 +1,7 @@
 // The Windows services behind the platform layer.
 #ifdef _WIN32
 
-#include "platform/alloc_hook.h"
+#include "platform/hooks.h"
 #include "platform/platform.h"
 
 #include <windows.h>
@@ -17,8 +17,6 @@ struct BlockHead {
 };
 constexpr size_t kHeadBytes = 16;
 static_assert(sizeof(BlockHead) <= kHeadBytes, "head fits its slot");
-
-int64_t clockOverride = -1;
 
 } // namespace
 
@@ -77,12 +75,8 @@ void LocalBlockFree(void* block) {
 }
 
 int64_t CalendarSeconds() {
-    if (clockOverride >= 0) return clockOverride;
+    if (gHooks.clockOverride >= 0) return gHooks.clockOverride;
     return static_cast<int64_t>(std::time(nullptr));
-}
-
-void PlatformSetClock(int64_t seconds) {
-    clockOverride = seconds;
 }
 
 void PeekMessages() {

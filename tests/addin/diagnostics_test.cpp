@@ -75,8 +75,4 @@ TEST(ReturnXLOPER, CopiesIntoOneStaticRecord) {
     EXPECT_EQ(first->val.str, text); // shallow
     EXPECT_EQ(ReturnXLOPER(nullptr), first);
     EXPECT_EQ(first->xltype, 0);
-
-    OwnedFp fp(3, 2);
-    EXPECT_EQ(TestArray(fp.get()), fp.get());
-    EXPECT_EQ(CkArray(nullptr), 1);
 }

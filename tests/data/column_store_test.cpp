@@ -158,3 +158,32 @@ TEST_F(ColumnStoreTest, MinAndMaxRowsBoundTheScale) {
 }
 
 } // namespace
+
+namespace {
+
+// For every pattern step, the positions the column store flags as read (0) are exactly the
+// patterns the pass walks over: a recall pass writes the output of every pattern it visits.
+TEST_F(ColumnStoreTest, PositionFlagsMatchThePatternsTheWalkVisits) {
+    for (int step = 1; step <= 4; ++step) {
+        ASSERT_EQ(Build(1, 1, 12, 2, step, 2, CALC_DOUBLE), "OK");
+        ASSERT_EQ(Load(COLUMN_BLANK_FLAG, 0, {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0}), "OK");
+        SetOutputs(Doubles(size_t(gNet.patterns), -7.0));
+        RunNet(0, 1);
+        const Doubles visited = Outputs<double>(), flags = PositionFlags();
+        const Ints blank = RowFlags();
+        size_t pattern = 0;
+        for (size_t position = 0; position < flags.size(); ++position) {
+            if (blank[position + 1] != 0) {
+                EXPECT_EQ(flags[position], 1.0) << "step " << step << " position " << position;
+                continue;
+            }
+            ASSERT_LT(pattern, visited.size());
+            EXPECT_EQ(flags[position] == 0.0, visited[pattern] != -7.0)
+                << "step " << step << " position " << position;
+            ++pattern;
+        }
+        EXPECT_EQ(pattern, visited.size());
+    }
+}
+
+} // namespace

@@ -76,9 +76,9 @@ TEST_F(GetOutputsExTest, RefusalsLeaveTheOutputsAlone) {
     EXPECT_EQ(gNet.outputsFpRecord->array[0], 42.0);
 
     OwnedFp tooLong(5, 1), values(4, 1), shortFlags(3, 1);
-    EXPECT_EQ(AnswerText(TranslateOutputs(0, 0, tooLong.get(), tooLong.get())),
+    EXPECT_EQ(CountedText(TranslateOutputs(0, 0, tooLong.get(), tooLong.get()).refusal),
               "Output column too large");
-    EXPECT_EQ(AnswerText(TranslateOutputs(0, 0, values.get(), shortFlags.get())),
+    EXPECT_EQ(CountedText(TranslateOutputs(0, 0, values.get(), shortFlags.get()).refusal),
               "Blank flag column invalid");
     CleanUp();
     EXPECT_EQ(GetOutputsEx(0, 0, 0), nullptr);

@@ -114,10 +114,13 @@ TEST_F(WeightStore, FixedPointStorageTruncatesSaturatesAndClearsChanges) {
 
 TEST_F(WeightStore, SetWeightsRefusals) {
     OwnedFp page(9, 8), narrow(9, 7), tall(10, 8), empty(0, 8);
-    EXPECT_NE(std::string(SetWeights(page.get(), 0)), "OK"); // no network
+    EXPECT_STREQ(SetWeights(page.get(), 0), "No network has been initialized");
     BuildSmall(CALC_DOUBLE);
-    for (FP* bad : {static_cast<FP*>(nullptr), narrow.get(), tall.get(), empty.get()})
-        EXPECT_NE(std::string(SetWeights(bad, 0)), "OK");
-    EXPECT_NE(std::string(SetWeights(page.get(), -1)), "OK");
-    EXPECT_NE(std::string(SetWeights(page.get(), 9)), "OK"); // weight 72 is past the last
+    EXPECT_STREQ(SetWeights(nullptr, 0), "No weight array given");
+    for (FP* bad : {narrow.get(), tall.get(), empty.get()})
+        EXPECT_STREQ(SetWeights(bad, 0),
+                     "Weight array must have 8 columns and at most one page of rows");
+    EXPECT_STREQ(SetWeights(page.get(), -1), "Weight row out of range");
+    EXPECT_STREQ(SetWeights(page.get(), 9),
+                 "Weight row out of range"); // weight 72 is past the last
 }

@@ -1,21 +1,15 @@
 #include "support/fresh_library.h"
 
-#include "engine/network_state.h"
-#include "engine/random.h"
-#include "platform/platform.h"
+#include "addin/library_state.h"
 
 #include <cstring>
 
 void FreshLibrary() {
-    PlatformFailAllocation(0);
-    PlatformSetClock(-1);
-    CleanUp();
-    LoadNetworkDefaults();
-    SeedRandom(1);
+    ResetLibrary();
 }
 
 OwnedFp::OwnedFp(uint16_t rows, uint16_t columns, const std::vector<double>& values)
-    : storage_(new double[size_t(rows) * columns + 2]()) {
+    : storage_(new double[QUAR_FP_BYTES(rows, columns) / sizeof(double)]()) {
     FP* fp = get();
     fp->rows = rows;
     fp->columns = columns;

@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-// Frees everything the library holds and puts every process-wide record back to its state at
-// load (generator state 1, transfer code 3 with gain 1.0, allocation hook and clock off).
+// The library as freshly loaded: ResetLibrary().
 void FreshLibrary();
 
 class LibraryTest : public ::testing::Test {

@@ -58,8 +58,9 @@ std::string ErrorChart(const ErrorCurve& curve, int width, int height) {
     axis += std::string(std::max<int>(1, columns - 1 - static_cast<int>(std::string(label).size())),
                         ' ');
     out += axis + label + " epochs\n";
-    out += withTest ? "          * training RMS error   o testing RMS error   # both\n"
-                    : "          * training RMS error\n";
+    out += withTest
+               ? "          * training RMS error   o " + curve.secondName + " RMS error   # both\n"
+               : "          * training RMS error\n";
     return out;
 }
 

@@ -1,8 +1,9 @@
+#include "cli.h"
 #include "command_common.h"
 #include "commands.h"
 #include "csv.h"
 #include "design_search.h"
-#include "network_file.h"
+#include "holdout.h"
 #include "supervisor_search.h"
 
 #include <algorithm>
@@ -13,55 +14,6 @@
 #include <cstring>
 
 namespace {
-
-struct EvolveSettings {
-    std::string search = "random"; // random, halving or breed
-    std::string score = "validation";
-    int networks = 40, epochs = 300;
-    double validation = 0.25; // share of the TRAIN rows that measures designs
-    DesignSpace space;
-    BreedingPlan plan;
-};
-
-// Defaults measured with bench/search_compare.py: random search at 40 networks x 300 epochs
-// was never beaten by the supervisor's breeding at the same budget; 20 x 2 is the breeding
-// setting that came closest.
-bool ReadEvolveSettings(const Options& o, EvolveSettings* e, std::string* error) {
-    e->plan.population = 20;
-    e->plan.generations = 2;
-    bool ok = o.Integer("networks", 1, 100000, &e->networks, error) &&
-              o.Integer("population", 1, 1000, &e->plan.population, error) &&
-              o.Integer("generations", 1, 1000, &e->plan.generations, error) &&
-              o.Integer("epochs", 1, 32767, &e->epochs, error) &&
-              o.Integer("breed", 1, 3, &e->plan.breed, error) &&
-              o.Number("crossover", 0.0, 10.0, &e->plan.crossover, error) &&
-              o.Number("mutation", 0.0, 1.0, &e->plan.mutation, error) &&
-              o.Integer("max-layers", 2, 5, &e->space.maxLayers, error) &&
-              o.Integer("max-hidden", 1, 1000, &e->space.maxHidden, error) &&
-              o.Number("inclusion", 0.01, 1.0, &e->space.inclusion, error) &&
-              o.Number("min-rate", 0.0, 1.0, &e->space.minRate, error) &&
-              o.Number("max-momentum", 0.0, 1.0, &e->space.maxMomentum, error) &&
-              o.Number("max-noise", 0.0, 0.1, &e->space.maxNoise, error) &&
-              o.Number("validation", 0.05, 0.9, &e->validation, error);
-    if (!ok) return false;
-    e->plan.epochs = e->epochs;
-    e->search = o.Text("search", "random");
-    e->score = o.Text("score", "validation");
-    if (e->search != "random" && e->search != "halving" && e->search != "breed") {
-        *error = "--search \"" + e->search + "\": expected random, halving or breed";
-        return false;
-    }
-    if (e->score != "validation" && e->score != "train" && e->score != "test") {
-        *error = "--score \"" + e->score + "\": expected validation, train or test";
-        return false;
-    }
-    if (e->search != "breed" && (o.Has("save-pop") || o.Has("load-pop"))) {
-        *error = "--save-pop and --load-pop keep the population of --search breed";
-        return false;
-    }
-    e->plan.trainMode = e->score == "train" ? 2 : 4;
-    return true;
-}
 
 int CountRows(const Range& range, const char* word) {
     int n = 0;
@@ -101,29 +53,60 @@ std::string ShellWord(const std::string& text) {
     return quoted + "'";
 }
 
-// The `train` command that builds the winner again: the same rows, inputs, settings (every
-// number written so that it reads back to the same double), weight range, seed and epochs.
-std::string TrainCommand(const Options& o, const Range& range, const NetSettings& s,
-                         const Design& d, int epochs) {
-    std::string inputs, outputs, hidden;
+// The `train` arguments that build the winner again: the same sheet, columns and rows, the
+// design's inputs and settings (every number written so that it reads back to the same double),
+// the same weight range, seed, epochs and validation rows.
+std::vector<std::string> TrainArguments(const EvolveArgs& a, const NetSettings& s,
+                                        const Range& range, const Design& d, int epochs) {
+    const NetSettings plain;
+    std::string inputs, hidden;
+    bool byName = true;
+    for (const RangeColumn& c : range.inputs)
+        byName = byName && c.name.find_first_of(",:") == std::string::npos;
     for (size_t k = 0; k < range.inputs.size(); ++k)
-        if (d.inputs[k]) inputs += (inputs.empty() ? "" : ",") + range.inputs[k].name;
-    for (const RangeColumn& c : range.outputs)
-        outputs += (outputs.empty() ? "" : ",") + c.name;
+        if (d.inputs[k])
+            inputs += (inputs.empty() ? "" : ",") +
+                      (byName ? range.inputs[k].name : ColumnLetters(range.inputs[k].sheetColumn));
     for (size_t k = 0; k < d.hidden.size(); ++k)
         hidden += (k ? "," : "") + std::to_string(d.hidden[k]);
-    std::string command = "quarrow train " + ShellWord(o.positional[0]) + " --inputs " +
-                          ShellWord(inputs) + " --outputs " + ShellWord(outputs);
-    // Options that shape the rows and the network pass through as they were given.
-    for (const char* name : {"mode", "method", "transfer", "gain", "margin", "tolerance",
-                             "test-tolerance", "window", "step", "split"})
-        if (o.Has(name)) command += std::string(" --") + name + " " + ShellWord(o.Text(name));
-    if (s.shuffle) command += " --shuffle";
-    command += " --hidden " + (hidden.empty() ? std::string("0") : hidden) + " --rate " +
-               ExactNumber(d.rate) + " --momentum " + ExactNumber(d.momentum) + " --noise " +
-               ExactNumber(d.noise) + " --range " + ExactNumber(s.weightRange) + " --seed " +
-               std::to_string(s.seed) + " --epochs " + std::to_string(epochs);
-    return command;
+    std::vector<std::string> args = {"train", a.sheet.sheet, "--inputs",
+                                     inputs,  "--outputs",   a.sheet.outputs};
+    auto add = [&](const char* name, const std::string& value) {
+        args.insert(args.end(), {name, value});
+    };
+    if (!a.sheet.mode.empty()) add("--mode", a.sheet.mode);
+    for (const std::string& c : a.sheet.symbolic)
+        add("--symbolic", c);
+    for (const std::string& c : a.sheet.classes)
+        add("--classes", c);
+    if (s.method != plain.method) add("--method", "fixed");
+    if (s.transfer != plain.transfer) add("--transfer", std::to_string(s.transfer));
+    const std::pair<const char*, double> numbers[] = {{"--gain", s.gain},
+                                                      {"--margin", s.margin},
+                                                      {"--tolerance", s.trainTolerance},
+                                                      {"--test-tolerance", s.testTolerance},
+                                                      {"--split", s.split},
+                                                      {"--hours", s.hours},
+                                                      {"--train-rise", s.trainRise},
+                                                      {"--test-rise", s.testRise}};
+    const double defaults[] = {plain.gain,  plain.margin, plain.trainTolerance, s.trainTolerance,
+                               plain.split, plain.hours,  plain.trainRise,      plain.testRise};
+    for (size_t k = 0; k < std::size(numbers); ++k)
+        if (numbers[k].second != defaults[k]) add(numbers[k].first, ExactNumber(numbers[k].second));
+    if (s.window != plain.window) add("--window", std::to_string(s.window));
+    if (s.step != plain.step) add("--step", std::to_string(s.step));
+    if (s.shuffle) args.push_back("--shuffle");
+    if (s.autoRate) args.push_back("--auto-rate");
+    add("--encoding", s.oneHot ? "one-hot" : "coded");
+    add("--hidden", hidden.empty() ? "0" : hidden);
+    add("--rate", ExactNumber(d.rate));
+    add("--momentum", ExactNumber(d.momentum));
+    add("--noise", ExactNumber(d.noise));
+    add("--range", ExactNumber(s.weightRange));
+    add("--seed", std::to_string(s.seed));
+    add("--epochs", std::to_string(epochs));
+    add("--validate", a.score == "validation" ? ExactNumber(a.validate) : "0");
+    return args;
 }
 
 bool SavePopulation(const std::string& path, std::string* error) {
@@ -159,85 +142,89 @@ void PrintKeptInputs(std::ostream& out, const Range& range, const std::vector<Ca
 
 } // namespace
 
-int CommandEvolve(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int CommandEvolve(const EvolveArgs& a, std::ostream& out, std::ostream& err) {
     using Clocked = std::chrono::steady_clock;
     const auto started = Clocked::now();
-    std::set<std::string> valueNames = NetworkOptionNames();
-    valueNames.insert({"search", "networks", "population", "generations", "epochs", "score",
-                       "validation", "breed", "crossover", "mutation", "max-layers", "max-hidden",
-                       "inclusion", "min-rate", "max-momentum", "max-noise", "save", "save-pop",
-                       "load-pop"});
-    Options o;
-    NetSettings s;
-    EvolveSettings e;
+    NetSettings s = a.sheet.settings;
+    s.oneHot = a.encoding != "coded";
     Worksheet sheet;
     ColumnChoice choice;
     Range range;
+    RangeRequest request;
+    request.oneHot = s.oneHot;
     std::string error;
-    std::set<std::string> switchNames = NetworkSwitchNames();
-    switchNames.insert("drop-inputs");
-    if (!ParseOptions(args, valueNames, switchNames, &o, &error) ||
-        !ReadNetSettings(o, &s, &error) || !ReadEvolveSettings(o, &e, &error) ||
-        !SheetRange(o, s, &sheet, &choice, &range, &error)) {
-        err << "quarrow evolve: " << error << "\n";
-        return 2;
-    }
-    // The rows' roles are fixed once, as `train` splits them with these settings; every network
-    // of the search is then handed the same roles row by row.
+    auto fail = [&](int code, const std::string& why) {
+        err << "quarrow evolve: " << why << "\n";
+        return code;
+    };
+    if (!LoadSheetColumns(a.sheet, &sheet, &choice, &error) ||
+        !TrainingRange(a.sheet, sheet, choice, request, &range, &error))
+        return fail(2, error);
+    if (a.search != "breed" && (!a.savePop.empty() || !a.loadPop.empty()))
+        return fail(2, "--save-pop and --load-pop keep the population of --search breed");
+    if (s.testRise > 0.0 && a.score == "validation")
+        return fail(2, "--test-rise stops on the TEST rows; the designs are ranked on validation "
+                       "rows, so leave it out");
+    // The rows' roles are fixed once, as `train` fixes them; every network of the search is then
+    // handed the same roles row by row.
     if (s.split >= 0.0) {
-        if (!LoadNetwork(range, s, false, &error)) {
-            err << "quarrow evolve: " << error << "\n";
-            return 1;
-        }
         MarkSplitRows(&range, s);
-        range.modeColumn = true; // the marked roles are handed over row by row
+        range.modeColumn = true;
     }
     const int testRows = CountRows(range, "TEST");
-    if (e.score == "test" && testRows == 0) {
-        err << "quarrow evolve: --score test needs TEST rows: a mode column or --split\n";
-        return 2;
-    }
-    std::vector<char> validation(range.rows(), 0);
-    if (e.score == "validation") validation = ChooseValidationRows(range, e.validation, s.seed);
-    const Range view = e.score == "test" ? range : SearchView(range, validation);
-    if (e.score == "validation" && CountRows(view, "TEST") == 0) {
-        err << "quarrow evolve: too few TRAIN rows to set a validation part aside\n";
-        return 2;
-    }
-    if (e.score == "test")
+    if (a.score == "test" && testRows == 0)
+        return fail(2, "--score test needs TEST rows: a mode column or --split");
+    if (a.score == "validation" && HoldOut(&range, a.validate, s.seed) == 0)
+        return fail(2, "too few TRAIN rows to hold validation rows out");
+    range.modeColumn = true;
+    const Range view = a.score == "test" ? range : SearchView(range);
+    if (a.score == "test")
         err << "quarrow evolve: warning: --score test picks the winner by its error on the TEST "
                "rows, so the TEST figures below are not an honest estimate of new data\n";
 
-    const int budget = e.search == "breed" ? e.plan.population * e.plan.generations : e.networks;
-    out << "Evolving networks for " << o.positional[0] << "\n";
+    BreedingPlan plan = a.plan;
+    plan.trainMode = a.score == "train" ? 2 : 4;
+    const DesignSpace& space = a.space;
+
+    std::vector<Cell> loaded;
+    if (!a.loadPop.empty()) {
+        if (!ReadPopulation(a.loadPop, &loaded, &error)) return fail(1, error);
+        const int size = static_cast<int>(PopulationDesigns(loaded).size());
+        if (!a.populationGiven && size > 0) plan.population = size;
+    }
+    const int budget = a.search == "breed" ? plan.population * plan.generations : a.networks;
+    out << "Evolving networks for " << a.sheet.sheet << "\n";
     out << "  candidate inputs " << DescribeColumns(range.inputs) << "\n";
-    out << "  outputs          " << DescribeColumns(range.outputs) << "\n";
+    out << "  outputs          " << DescribeColumns(range.targets) << "\n";
     out << "  search           "
-        << (e.search == "random" ? "random designs"
-            : e.search == "halving"
-                ? "successive halving"
-                : "genetic breeding, population " + std::to_string(e.plan.population) + " x " +
-                      std::to_string(e.plan.generations) + " generations")
-        << ", " << budget << " networks x " << e.epochs << " epochs\n";
-    out << "  scored on        "
-        << (e.score == "validation"
-                ? std::to_string(CountRows(view, "TEST")) + " validation rows set aside from " +
-                      std::to_string(CountRows(range, "TRAIN") + CountRows(range, "")) +
-                      " TRAIN rows; the " + std::to_string(testRows) + " TEST rows stay unseen"
-            : e.score == "test" ? "the " + std::to_string(testRows) + " TEST rows"
-                                : "the TRAIN rows")
-        << "\n\n";
+        << (a.search == "random" ? std::string("random designs")
+            : a.search == "halving"
+                ? std::string("successive halving")
+                : "genetic breeding, population " + std::to_string(plan.population) + " x " +
+                      std::to_string(plan.generations) + " generations")
+        << ", " << budget << " networks x " << plan.epochs << " epochs\n";
+    out << "  ranked on        "
+        << (a.score == "validation" ? std::to_string(CountRows(range, "VALIDATION")) +
+                                          " validation rows held out of the TRAIN rows; the " +
+                                          std::to_string(testRows) + " TEST rows stay unseen"
+            : a.score == "test" ? "the " + std::to_string(testRows) + " TEST rows"
+                                : std::string("the TRAIN rows"))
+        << "\n";
+    if (!a.loadPop.empty())
+        out << "  population of " << PopulationDesigns(loaded).size() << " loaded from "
+            << a.loadPop << "\n";
+    out << "\n";
 
     auto progress = [&](const SearchProgress& p) {
         const double spent = std::chrono::duration<double>(Clocked::now() - started).count();
         const double left =
             p.epochsDone > 0 ? spent * (p.epochsTotal - p.epochsDone) / p.epochsDone : 0.0;
-        char head[96];
-        const std::string stage = e.search == "random" || p.stage == 0
+        const std::string stage = a.search == "random" || p.stage == 0
                                       ? ""
-                                      : (e.search == "breed" ? "gen " : "rung ") +
+                                      : (a.search == "breed" ? "gen " : "rung ") +
                                             std::to_string(p.stage) + " #" +
                                             std::to_string(p.index);
+        char head[128];
         std::snprintf(head, sizeof head, "  %-10s %4d/%-4d %-14s RMS %.5f  left %s  ",
                       stage.c_str(), p.trained, p.total, FigureText(range, p.latest.figure).c_str(),
                       p.latest.error, Clock(left).c_str());
@@ -245,101 +232,54 @@ int CommandEvolve(const std::vector<std::string>& args, std::ostream& out, std::
     };
     SearchResult result;
     bool ok;
-    if (e.search == "breed") {
-        std::vector<Cell> loaded;
-        if (o.Has("load-pop")) {
-            if (!ReadPopulation(o.Text("load-pop"), &loaded, &error)) {
-                err << "quarrow evolve: " << error << "\n";
-                return 1;
-            }
-            const int size = static_cast<int>(PopulationDesigns(loaded).size());
-            if (!o.Has("population") && size > 0) e.plan.population = size;
-            out << "  population of " << size << " loaded from " << o.Text("load-pop") << "\n";
-        }
-        ok = SupervisorSearch(view, s, e.space, e.plan, s.seed,
-                              o.Has("load-pop") ? &loaded : nullptr, progress, &result, &error);
-    } else if (e.search == "halving") {
-        ok = HalvingSearch(view, s, e.space, e.networks, e.epochs, s.seed, progress, &result,
+    if (a.search == "breed")
+        ok = SupervisorSearch(view, s, space, plan, s.seed, a.loadPop.empty() ? nullptr : &loaded,
+                              progress, &result, &error);
+    else if (a.search == "halving")
+        ok = HalvingSearch(view, s, space, a.networks, plan.epochs, s.seed, progress, &result,
                            &error);
-    } else {
-        ok =
-            RandomSearch(view, s, e.space, e.networks, e.epochs, s.seed, progress, &result, &error);
-    }
-    if (ok && o.On("drop-inputs")) {
+    else
+        ok = RandomSearch(view, s, space, a.networks, plan.epochs, s.seed, progress, &result,
+                          &error);
+    if (ok && a.dropInputs) {
         out << "\nLeaving out the winner's inputs one at a time\n";
         ok = DropInputs(view, s, static_cast<int>(range.inputs.size()), progress, &result, &error);
     }
-    if (!ok) {
-        err << "quarrow evolve: " << error << "\n";
-        return 1;
-    }
-    if (o.Has("save-pop")) {
-        if (!SavePopulation(o.Text("save-pop"), &error)) {
-            err << "quarrow evolve: " << error << "\n";
-            return 1;
-        }
-        out << "Saved the population to " << o.Text("save-pop") << "\n";
+    if (!ok) return fail(1, error);
+    if (!a.savePop.empty()) {
+        if (!SavePopulation(a.savePop, &error)) return fail(1, error);
+        out << "Saved the population to " << a.savePop << "\n";
     }
     PrintKeptInputs(out, range, result.last,
-                    e.search == "breed"     ? "the last population"
-                    : e.search == "halving" ? "the last rung"
+                    a.search == "breed"     ? "the last population"
+                    : a.search == "halving" ? "the last rung"
                                             : "the best quarter of the designs");
-
-    // The winner: early stopping on the validation rows picks its epoch count, then it is
-    // trained afresh on every TRAIN row, exactly as the printed `train` command trains it.
     const Design& d = result.best.design;
-    const NetSettings winner = DesignSettings(s, d);
-    const Range winnerRange = DesignRange(range, d);
-    FinalTraining final;
-    const int chunk = e.score == "validation" ? std::max(1, result.best.epochs / 20) : 0;
-    if (!TrainFinal(range, view, d, s, result.best.epochs, chunk, &final, &error)) {
-        err << "quarrow evolve: " << error << "\n";
-        return 1;
-    }
     out << "\nBest design (" << FigureText(range, result.best.figure) << " on "
-        << (e.score == "validation" ? "validation"
-            : e.score == "test"     ? "TEST"
+        << (a.score == "validation" ? "validation"
+            : a.score == "test"     ? "TEST"
                                     : "TRAIN")
         << " rows while searching)\n  " << DesignText(range, d) << "\n";
-    if (chunk > 0)
-        out << "  early stopping on the validation rows: " << final.bestEpoch << " of "
-            << result.best.epochs << " epochs\n";
-    out << "\nWinner trained on all TRAIN rows\n";
-    std::vector<Cell> outputs;
-    for (size_t k = 0; k < winnerRange.outputs.size(); ++k) {
-        if (!ReadOutputs(winnerRange, static_cast<int>(k), 1, &outputs, &error)) {
-            err << "quarrow evolve: " << error << "\n";
-            return 1;
-        }
-        const RangeColumn& c = winnerRange.outputs[k];
-        out << "  " << c.name << ": training rows "
-            << FormatScore(c, ScoreOutput(winnerRange, c, outputs, {"", "TRAIN"}));
-        if (testRows > 0)
-            out << "; testing rows "
-                << FormatScore(c, ScoreOutput(winnerRange, c, outputs, {"TEST"}));
-        out << "\n";
-    }
-    out << "\nThe same network from train:\n  " << TrainCommand(o, range, s, d, final.bestEpoch)
-        << "\n";
+    const double searched = std::chrono::duration<double>(Clocked::now() - started).count();
+    out << "  " << result.trained << " networks trained (" << static_cast<long>(result.epochs)
+        << " epochs) in " << Clock(searched) << "\n";
+
+    // The winner is trained by `train` itself, so the command printed is the network reported
+    // and saved, weight for weight.
+    std::vector<std::string> args = TrainArguments(a, s, range, d, result.best.epochs);
+    std::string command = "quarrow";
+    for (const std::string& arg : args)
+        command += " " + ShellWord(arg);
+    out << "\nThe winner, trained by:\n  " << command << "\n";
     if (s.shuffle)
         out << "  (a shuffled split is drawn after the weights, so train splits the rows alike "
-               "only for a network of "
-            << s.layerCount()
-            << " layers of the same sizes; a mode "
-               "column fixes the rows for any network)\n";
-    if (o.Has("save")) {
-        NetworkFile net =
-            NetworkOfRange(winnerRange, winner, choice.mode >= 0 ? sheet.names[choice.mode] : "");
-        net.weights = final.weights;
-        if (!SaveNetworkFile(o.Text("save"), net, &error)) {
-            err << "quarrow evolve: " << error << "\n";
-            return 1;
-        }
-        out << "Saved the winning network to " << o.Text("save") << "\n";
-    }
+               "only for a network of the same sizes; a mode column fixes the rows for any "
+               "network)\n";
+    out << "\n";
+    if (!a.save.empty()) args.insert(args.end(), {"--save", a.save});
+    args.insert(args.end(), {"--show", "0"});
+    const int code = RunQuarrow(args, out, err);
     const double total = std::chrono::duration<double>(Clocked::now() - started).count();
-    out << "\n"
-        << result.trained << " networks trained (" << static_cast<long>(result.epochs)
-        << " epochs) in " << Clock(total) << "\n";
-    return 0;
+    out << "\nEvolve took " << Clock(total) << " in all\n";
+    return code;
 }

@@ -1,7 +1,13 @@
 #include "column_lists.h"
 #include "command_common.h"
 #include "commands.h"
+#include "encoding.h"
+#include "metrics_json.h"
 #include "network_file.h"
+#include "recall.h"
+#include "report_text.h"
+#include "scoring.h"
+#include "sheet_checks.h"
 
 namespace {
 
@@ -15,99 +21,113 @@ int ColumnOrAdd(Worksheet* sheet, const std::string& name) {
     return sheet->columnCount() - 1;
 }
 
+// The set a row is scored in: by its mode word when the sheet has a mode column, else one set.
+std::vector<std::string> PredictSets(const Range& range, bool modeColumn) {
+    std::vector<std::string> sets(range.rows());
+    for (int r = range.window - 1; r < range.rows(); ++r) {
+        if (!range.IsDataRow(r)) continue;
+        const std::string& w = range.sheetWord[r];
+        if (!modeColumn)
+            sets[r] = "all";
+        else if (w.empty() || w == "TRAIN")
+            sets[r] = "train";
+        else if (w == "TEST")
+            sets[r] = "test";
+    }
+    return sets;
+}
+
 } // namespace
 
-int CommandPredict(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    Options o;
+int CommandPredict(const PredictArgs& a, std::ostream& out, std::ostream& err) {
+    auto fail = [&](int code, const std::string& error) {
+        err << "quarrow predict: " << error << "\n";
+        return code;
+    };
     NetworkFile net;
     Worksheet sheet;
     std::string error;
-    if (!ParseOptions(args, {"net", "out", "inputs", "mode"}, {}, &o, &error)) {
-        err << "quarrow predict: " << error << "\n";
-        return 2;
-    }
-    if (o.positional.size() != 1 || !o.Has("net")) {
-        err << "quarrow predict: name one worksheet and the network (--net net.csv)\n";
-        return 2;
-    }
-    if (!LoadNetworkFile(o.Text("net"), &net, &error) ||
-        !LoadWorksheet(o.positional[0], &sheet, &error)) {
-        err << "quarrow predict: " << error << "\n";
-        return 2;
-    }
+    if (!LoadNetworkFile(a.net, &net, &error) || !LoadWorksheet(a.sheet, &sheet, &error))
+        return fail(2, error);
     const int originalColumns = sheet.columnCount();
 
     RangeRequest request;
     request.recall = true;
+    request.strict = a.strict;
     request.window = net.settings.window;
     request.inputBounds = net.inputBounds;
     request.outputBounds = net.outputBounds;
+    request.oneHot = net.settings.oneHot;
+    request.scaleMargin = net.settings.margin / 2.0;
     ColumnChoice choice;
-    if (!ResolveColumns(sheet, o.Text("inputs"), "", o.Text("mode"), &choice, &error)) {
-        err << "quarrow predict: " << error << "\n";
-        return 2;
-    }
-    if (o.Has("inputs")) {
-        if (choice.inputs.size() != net.inputNames.size()) {
-            err << "quarrow predict: the network takes " << net.inputNames.size()
-                << " input columns, --inputs names " << choice.inputs.size() << "\n";
-            return 2;
-        }
+    if (!ResolveColumns(sheet, a.inputs, "", a.mode, &choice, &error)) return fail(2, error);
+    if (!a.inputs.empty()) {
+        if (choice.inputs.size() != net.inputNames.size())
+            return fail(2, "the network takes " + std::to_string(net.inputNames.size()) +
+                               " input columns, --inputs names " +
+                               std::to_string(choice.inputs.size()));
         request.columns.inputs = choice.inputs;
     } else if (!ColumnsByName(sheet, net.inputNames, &request.columns.inputs, &error)) {
-        err << "quarrow predict: " << error << " (name the input columns with --inputs)\n";
-        return 2;
+        return fail(2, error + " (name the input columns with --inputs)");
     }
-    // The mode column only tells which rows were MIN, MAX or SYMBOL rows of the training sheet.
+    // The mode column tells which rows were MIN, MAX or SYMBOL rows, and which were TRAIN or
+    // TEST rows for the scores.
     request.columns.mode = choice.mode;
-    if (!o.Has("mode") && !net.modeName.empty())
+    if (a.mode.empty() && !net.modeName.empty())
         for (int c = 0; c < sheet.columnCount(); ++c)
             if (sheet.names[c] == net.modeName) request.columns.mode = c;
     for (const std::string& name : net.outputNames)
         request.columns.outputs.push_back(ColumnOrAdd(&sheet, name));
 
+    std::vector<int> symbolic, numeric;
+    for (size_t k = 0; k < net.inputBounds.size(); ++k)
+        (net.inputBounds[k].symbols.empty() ? numeric : symbolic)
+            .push_back(request.columns.inputs[k]);
+    DeclareSymbolic(&sheet, symbolic);
+    if (!CheckValues(a.sheet, sheet, numeric, request.columns.mode, &error)) return fail(2, error);
+
     Range range;
-    if (!BuildRange(sheet, request, &range, &error)) {
-        err << "quarrow predict: " << error << "\n";
-        return 1;
-    }
-    if (!LoadNetwork(range, net.settings, true, &error) || !WriteWeights(net.weights, &error)) {
-        err << "quarrow predict: " << error << "\n";
-        return 1;
-    }
-    RunStats stats;
-    RunEpochs(false, 1, &stats);
-    std::vector<std::vector<Cell>> outputs(range.outputs.size());
-    for (size_t k = 0; k < range.outputs.size(); ++k)
-        if (!ReadOutputs(range, static_cast<int>(k), 1, &outputs[k], &error)) {
-            err << "quarrow predict: " << error << "\n";
-            return 1;
-        }
+    if (!BuildRange(sheet, request, &range, &error)) return fail(2, a.sheet + ": " + error);
+    std::vector<std::vector<Cell>> network;
+    if (!RecallRange(range, net.settings, net.weights, kRecallPieceRows, &network, &error))
+        return fail(1, error);
+    const std::vector<std::vector<Cell>> outputs = TargetOutputs(range, network);
 
-    out << "Predicted " << range.dataRows() << " rows of " << o.positional[0] << " with "
-        << o.Text("net") << "\n";
-    if (range.targetsComplete) {
-        for (size_t k = 0; k < range.outputs.size(); ++k) {
-            const RangeColumn& c = range.outputs[k];
-            out << "  " << c.name << ": "
-                << FormatScore(c, ScoreOutput(range, c, outputs[k], {"TEST"})) << "\n";
-        }
-    }
+    RunFigures run;
+    run.command = "predict";
+    run.sheet = a.sheet;
+    run.inputs = net.inputNames;
+    run.outputs = net.outputNames;
+    const std::vector<std::string> sets = PredictSets(range, request.columns.mode >= 0);
+    if (range.targetsComplete) run.sets = ScoreSets(range, outputs, sets, {"all", "train", "test"});
+    run.predictions = SheetPredictions(range, sheet.rowCount(), outputs, sets);
+    int flagged = 0;
+    for (bool f : run.predictions.outOfRange)
+        flagged += f ? 1 : 0;
+    if (flagged > 0)
+        run.warnings.push_back(std::to_string(flagged) +
+                               " rows have inputs outside the range the network was trained on; "
+                               "they were predicted at the range's edge and are flagged");
 
-    Worksheet result = WithPredictions(sheet, originalColumns, range, outputs);
-    if (!o.Has("out")) // on the terminal, short numbers read better
+    if (!a.quiet) {
+        out << "Predicted " << range.dataRows() << " rows of " << a.sheet << " with " << a.net
+            << "\n";
+        PrintSetFigures(out, run);
+    }
+    for (const std::string& w : run.warnings)
+        err << "quarrow predict: warning: " << w << "\n";
+    if (!a.metrics.empty() && !WriteTextFile(a.metrics, MetricsJson(run), &error))
+        return fail(1, error);
+
+    Worksheet result = WithPredictions(sheet, originalColumns, run.predictions);
+    if (a.out.empty()) { // on the terminal, short numbers read better
         for (auto& row : result.rows)
             for (size_t c = static_cast<size_t>(originalColumns); c < row.size(); ++c)
                 if (row[c].kind == CellKind::Number) row[c].text = ShortNumber(row[c].number, 5);
-    const std::string text = WorksheetCsv(result);
-    if (o.Has("out")) {
-        if (!WriteTextFile(o.Text("out"), text, &error)) {
-            err << "quarrow predict: " << error << "\n";
-            return 1;
-        }
-        out << "Wrote " << o.Text("out") << "\n";
-    } else {
-        out << "\n" << text;
+        if (!a.quiet) out << "\n" << WorksheetCsv(result);
+        return 0;
     }
+    if (!WriteTextFile(a.out, WorksheetCsv(result), &error)) return fail(1, error);
+    if (!a.quiet) out << "Wrote " << a.out << "\n";
     return 0;
 }

@@ -1,37 +1,82 @@
 #include "charts.h"
 #include "command_common.h"
 #include "commands.h"
+#include "encoding.h"
+#include "holdout.h"
+#include "metrics_json.h"
 #include "network_file.h"
+#include "report_text.h"
+#include "scoring.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 namespace {
 
-void ProgressLine(std::ostream& out, int epoch, const RunStats& s) {
-    char line[120];
-    std::snprintf(line, sizeof line,
-                  "  epoch %6d   RMS error %.5f   within tolerance %5.0f   outside %5.0f\n", epoch,
-                  s.rms, s.within, s.outside);
-    out << line;
+// Defaults measured on tables the project keeps for that purpose (see the README).
+constexpr int kDefaultEpochs = 500;           // without a validation split
+constexpr int kDefaultEpochsValidated = 3000; // the ceiling when validation stops the run
+constexpr int kDefaultPatience = 300;         // epochs without a better validation error
+constexpr double kDefaultValidate = 0.2;      // share of TRAIN rows held out ...
+constexpr int kValidateFromRows = 40;         // ... when there are at least this many
+constexpr const char* kDefaultEncoding = "one-hot";
+
+struct TrainPlan {
+    int epochs = 0, chunk = 0, patience = 0;
+    double validate = 0.0;
+};
+
+TrainPlan PlanOf(const TrainArgs& a, int trainRows) {
+    TrainPlan p;
+    p.validate = a.validate >= 0.0 ? a.validate
+                 : (trainRows >= kValidateFromRows && a.sheet.settings.testRise == 0.0)
+                     ? kDefaultValidate
+                     : 0.0;
+    p.epochs = a.epochs > 0       ? a.epochs
+               : p.validate > 0.0 ? kDefaultEpochsValidated
+                                  : kDefaultEpochs;
+    p.patience = a.patience > 0 ? a.patience : kDefaultPatience;
+    const int checks = p.validate > 0.0 ? std::max(1, p.patience / 10) : p.epochs / 10;
+    p.chunk = a.chunk > 0 ? a.chunk : std::clamp(checks, 1, 32767);
+    return p;
+}
+
+// The stop rules of the library that can end a run early, by name.
+std::string LibraryStopRule(const NetSettings& s) {
+    std::string rules;
+    auto add = [&](const char* name) {
+        rules += (rules.empty() ? "" : " or ") + std::string(name);
+    };
+    if (s.hours > 0.0) add("the time budget (--hours)");
+    if (s.trainRise > 0.0) add("a rise of the training error (--train-rise)");
+    if (s.testRise > 0.0) add("a rise of the TEST rows' error (--test-rise)");
+    return rules.empty() ? "a stop rule of the library" : rules;
+}
+
+bool ReadAllOutputs(const Range& range, int mode, std::vector<std::vector<Cell>>* outputs,
+                    std::string* error) {
+    outputs->assign(range.outputs.size(), {});
+    for (size_t k = 0; k < range.outputs.size(); ++k)
+        if (!ReadOutputs(range, static_cast<int>(k), mode, &(*outputs)[k], error)) return false;
+    return true;
 }
 
 // The first rows of the sheet with their targets and the network's answers.
 void ShowRows(std::ostream& out, const Worksheet& sheet, const Range& range,
-              const std::vector<std::vector<Cell>>& outputs, int limit) {
+              const RowPredictions& p, int limit) {
     if (limit <= 0) return;
-    out << "\n" << Pad("row", 6) << Pad("mode", 7);
-    for (const RangeColumn& c : range.outputs)
+    out << "\n" << Pad("row", 6) << Pad("set", 11);
+    for (const RangeColumn& c : range.targets)
         out << Pad(c.name, 16) << Pad("network", 16);
     out << "\n";
     int shown = 0;
-    for (int r = range.window - 1; r < range.rows() && shown < limit; ++r) {
-        if (!range.IsDataRow(r)) continue;
-        out << Pad(std::to_string(SheetRowNumber(range.sheetRow[r])), 6)
-            << Pad(range.mode[r].empty() ? "TRAIN" : range.mode[r], 7);
-        for (size_t k = 0; k < range.outputs.size(); ++k) {
-            const Cell& target = sheet.at(range.sheetRow[r], range.outputs[k].sheetColumn);
-            const Cell& answer = outputs[k][r];
-            out << Pad(target.text, 16)
+    for (int r = 0; r < sheet.rowCount() && shown < limit; ++r) {
+        if (p.modes[r].empty()) continue;
+        out << Pad(std::to_string(SheetRowNumber(r)), 6) << Pad(p.modes[r], 11);
+        for (size_t k = 0; k < range.targets.size(); ++k) {
+            const Cell& answer = p.cells[r][k];
+            out << Pad(sheet.at(r, range.targets[k].sheetColumn).text, 16)
                 << Pad(answer.kind == CellKind::Number ? ShortNumber(answer.number, 5)
                                                        : answer.text,
                        16);
@@ -41,107 +86,239 @@ void ShowRows(std::ostream& out, const Worksheet& sheet, const Range& range,
     }
 }
 
+// Takes over a saved network's shape and bounds for resumed training; its columns must be the
+// ones chosen.
+bool ResumeFrom(const TrainArgs& a, const Worksheet& sheet, const ColumnChoice& choice,
+                NetworkFile* net, NetSettings* s, RangeRequest* request, std::string* error) {
+    if (!LoadNetworkFile(a.resume, net, error)) return false;
+    auto same = [&](const std::vector<int>& columns, const std::vector<std::string>& names) {
+        if (columns.size() != names.size()) return false;
+        for (size_t k = 0; k < columns.size(); ++k)
+            if (sheet.names[columns[k]] != names[k]) return false;
+        return true;
+    };
+    if (!same(choice.inputs, net->inputNames) || !same(choice.outputs, net->outputNames)) {
+        *error = a.resume + " was trained on other columns; choose its inputs and outputs";
+        return false;
+    }
+    const NetSettings& saved = net->settings;
+    s->method = saved.method;
+    s->window = saved.window;
+    s->step = saved.step;
+    s->hidden = saved.hidden;
+    s->transfer = saved.transfer;
+    s->gain = saved.gain;
+    s->oneHot = saved.oneHot;
+    s->margin = saved.margin;
+    request->fixedBounds = true;
+    request->inputBounds = net->inputBounds;
+    request->outputBounds = net->outputBounds;
+    request->oneHot = saved.oneHot;
+    request->scaleMargin = saved.margin / 2.0;
+    return true;
+}
+
+void RecordSettings(RunFigures* run, const NetSettings& s, const TrainPlan& plan,
+                    const TrainArgs& a) {
+    auto add = [&](const char* name, const std::string& v) { run->settings.emplace_back(name, v); };
+    std::string hidden;
+    for (int h : s.hidden)
+        hidden += (hidden.empty() ? "" : ",") + std::to_string(h);
+    add("hidden", hidden.empty() ? "0" : hidden);
+    add("method", s.method == CALC_FIXED16 ? "fixed" : "double");
+    add("rate", ShortNumber(s.rate));
+    add("momentum", ShortNumber(s.momentum));
+    add("noise", ShortNumber(s.noise));
+    add("transfer", TransferName(s.transfer));
+    add("gain", ShortNumber(s.gain));
+    add("margin", ShortNumber(s.margin));
+    add("seed", std::to_string(s.seed));
+    add("window", std::to_string(s.window));
+    add("encoding", s.oneHot ? "one-hot" : "coded");
+    add("epochs", std::to_string(plan.epochs));
+    add("validate", ShortNumber(plan.validate));
+    add("patience", plan.validate > 0.0 ? std::to_string(plan.patience) : "off");
+    if (!a.resume.empty()) add("resumed from", a.resume);
+}
+
 } // namespace
 
-int CommandTrain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::set<std::string> valueNames = NetworkOptionNames();
-    valueNames.insert({"epochs", "chunk", "goal", "save", "out", "bins", "show"});
-    Options o;
-    NetSettings s;
+int CommandTrain(const TrainArgs& a, std::ostream& out, std::ostream& err) {
+    auto fail = [&](int code, const std::string& error) {
+        err << "quarrow train: " << error << "\n";
+        return code;
+    };
+    NetSettings s = a.sheet.settings;
     Worksheet sheet;
     ColumnChoice choice;
     Range range;
+    RangeRequest request;
+    NetworkFile resumed;
     std::string error;
-    int epochs = 500, chunk = 0, bins = 10, show = 8;
-    double goal = 0.0;
-    if (!ParseOptions(args, valueNames, NetworkSwitchNames(), &o, &error) ||
-        !ReadNetSettings(o, &s, &error) || !o.Integer("epochs", 1, 1000000, &epochs, &error) ||
-        !o.Integer("chunk", 1, 32767, &chunk, &error) ||
-        !o.Number("goal", 0.0, 1.0, &goal, &error) || !o.Integer("bins", 1, 30, &bins, &error) ||
-        !o.Integer("show", 0, 100000, &show, &error) ||
-        !SheetRange(o, s, &sheet, &choice, &range, &error)) {
-        err << "quarrow train: " << error << "\n";
-        return 2;
-    }
-    if (chunk == 0) chunk = std::max(1, std::min(32767, epochs / 10));
+    if (!LoadSheetColumns(a.sheet, &sheet, &choice, &error)) return fail(2, error);
+    s.oneHot = (a.encoding.empty() ? kDefaultEncoding : a.encoding) == "one-hot";
+    request.oneHot = s.oneHot;
+    if (!a.resume.empty() && !ResumeFrom(a, sheet, choice, &resumed, &s, &request, &error))
+        return fail(2, error);
+    if (!TrainingRange(a.sheet, sheet, choice, request, &range, &error)) return fail(2, error);
+    if (s.testRise > 0.0 && a.validate > 0.0)
+        return fail(2, "--test-rise stops on the TEST rows; with --validate the validation rows "
+                       "decide, so give one of them");
 
-    out << "Training on " << o.positional[0] << "\n";
-    DescribeNetwork(out, range, s);
-    if (!LoadNetwork(range, s, false, &error)) {
-        err << "quarrow train: " << error << "\n";
-        return 1;
+    // The split is made here, as the library would make it, so that validation rows can be
+    // taken from the training share afterwards.
+    if (s.split >= 0.0) {
+        MarkSplitRows(&range, s);
+        range.modeColumn = true;
     }
-    MarkSplitRows(&range, s);
-    RandomizeWeights(1, static_cast<int16_t>(s.seed), s.weightRange);
+    NetSettings load = s;
+    load.split = -1.0;
+    if (TrainRowCount(range) == 0)
+        return fail(2, a.sheet.sheet + ": no TRAIN rows: every data row is marked TEST or SKIP" +
+                           (choice.mode >= 0 ? " in column " + ColumnLetters(choice.mode) + " (" +
+                                                   sheet.names[choice.mode] + ")"
+                                             : std::string()));
+    const TrainPlan plan = PlanOf(a, TrainRowCount(range));
+    const int held = HoldOut(&range, plan.validate, s.seed);
+    if (plan.validate > 0.0) range.modeColumn = true;
 
-    out << "\n";
-    int done = 0;
-    RunStats stats;
-    std::string ending = "the epoch count was reached";
-    while (done < epochs) {
-        const int ask = std::min(chunk, epochs - done);
-        if (!RunEpochs(true, ask, &stats)) {
-            err << "quarrow train: the network is gone\n";
-            return 1;
-        }
+    RunFigures run;
+    run.command = "train";
+    run.sheet = a.sheet.sheet;
+    for (const RangeColumn& c : range.inputs)
+        run.inputs.push_back(c.name);
+    for (const RangeColumn& c : range.targets)
+        run.outputs.push_back(c.name);
+    run.layers = LayerSizes(s, static_cast<int>(range.inputs.size()),
+                            static_cast<int>(range.outputs.size()));
+    RecordSettings(&run, s, plan, a);
+    run.curveEvery = plan.chunk;
+
+    if (!a.quiet) {
+        out << "Training on " << a.sheet.sheet << "\n";
+        DescribeNetwork(out, range, s);
+        out << "  split     " << TrainRowCount(range) << " train, " << held << " validation"
+            << (plan.validate > 0.0 ? " (stops after " + std::to_string(plan.patience) +
+                                          " epochs without a better validation error)"
+                                    : std::string(" (no early stop)"))
+            << "\n\n";
+    }
+    if (!LoadNetwork(range, load, false, &error)) return fail(1, error);
+    if (!a.resume.empty()) {
+        if (!WriteWeights(resumed.weights, &error)) return fail(1, error);
+    } else {
+        RandomizeWeights(1, static_cast<int16_t>(s.seed), s.weightRange);
+    }
+
+    std::vector<int> validationRows;
+    for (int r = 0; r < range.rows(); ++r)
+        if (TrainingSet(range, r) == "validation") validationRows.push_back(r);
+    const auto started = std::chrono::steady_clock::now();
+    std::vector<double> best;
+    double bestError = 0.0;
+    int done = 0, sinceBest = 0;
+    run.stopRule = "epoch limit";
+    std::vector<std::vector<Cell>> outputs;
+    while (done < plan.epochs) {
+        const int ask = std::min(plan.chunk, plan.epochs - done);
+        RunStats stats;
+        if (!RunEpochs(true, ask, &stats)) return fail(1, "the network is gone");
         done += std::max(0, stats.epochs);
-        ProgressLine(out, done, stats);
+        run.trainCurve.push_back(stats.rms);
+        bool stop = false;
         if (stats.epochs < ask) {
-            ending = "a stop rule ended the run";
-            break;
+            run.stopRule = LibraryStopRule(s);
+            stop = true;
+        } else if (a.goal > 0.0 && stats.rms < a.goal) {
+            run.stopRule = "training goal (RMS error below " + ShortNumber(a.goal) + ")";
+            stop = true;
         }
-        if (goal > 0.0 && stats.rms < goal) {
-            ending = "the RMS error fell below " + ShortNumber(goal);
-            break;
+        std::string line = "  epoch " + std::to_string(done) + "   training RMS error " +
+                           ShortNumber(stats.rms, 5);
+        if (!validationRows.empty()) {
+            RunStats recall;
+            if (!RunEpochs(false, 1, &recall) || !ReadAllOutputs(range, 0, &outputs, &error))
+                return fail(1, error.empty() ? "the network is gone" : error);
+            const double v = ScaledError(range, outputs, validationRows);
+            run.validationCurve.push_back(v);
+            line += "   validation " + ShortNumber(v, 5);
+            if (best.empty() || v < bestError) {
+                bestError = v;
+                run.bestEpoch = done;
+                sinceBest = 0;
+                if (!ReadWeights(WeightCount(run.layers), &best, &error)) return fail(1, error);
+            } else if ((sinceBest += std::max(0, stats.epochs)) >= plan.patience && !stop) {
+                run.stopRule = "validation patience (" + std::to_string(plan.patience) +
+                               " epochs without a better validation error)";
+                stop = true;
+            }
+        } else {
+            run.bestEpoch = done;
         }
+        if (!a.quiet) out << line << " (0..1 scale)\n";
+        if (stop) break;
     }
-    out << "Stopped after " << done << " epochs: " << ending << ".\n\n";
-    out << "Error history\n" << ErrorChart(ReadErrorCurve());
+    run.epochsRun = done;
+    run.trainSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (!best.empty() && !WriteWeights(best, &error)) return fail(1, error);
 
     RunStats recall;
-    RunEpochs(false, 1, &recall);
-    std::vector<std::vector<Cell>> outputs(range.outputs.size());
-    for (size_t k = 0; k < range.outputs.size(); ++k)
-        if (!ReadOutputs(range, static_cast<int>(k), 1, &outputs[k], &error)) {
-            err << "quarrow train: " << error << "\n";
-            return 1;
-        }
-    out << "\nRecall\n";
-    for (size_t k = 0; k < range.outputs.size(); ++k) {
-        const RangeColumn& c = range.outputs[k];
-        OutputScore train = ScoreOutput(range, c, outputs[k], {"", "TRAIN"});
-        OutputScore test = ScoreOutput(range, c, outputs[k], {"TEST"});
-        out << "  " << c.name << ": training rows " << FormatScore(c, train);
-        if (test.rows > 0) out << "; testing rows " << FormatScore(c, test);
-        out << "\n";
-    }
-    ShowRows(out, sheet, range, outputs, show);
+    if (!RunEpochs(false, 1, &recall) || !ReadAllOutputs(range, 1, &outputs, &error))
+        return fail(1, error.empty() ? "the network is gone" : error);
+    outputs = TargetOutputs(range, outputs);
+    std::vector<std::string> setOfRow(range.rows());
+    for (int r = 0; r < range.rows(); ++r)
+        setOfRow[r] = TrainingSet(range, r);
+    run.sets = ScoreSets(range, outputs, setOfRow, {"train", "validation", "test"});
+    run.predictions = SheetPredictions(range, sheet.rowCount(), outputs, setOfRow);
+    AddWarnings(&run);
 
-    NetworkFile net = NetworkOfRange(range, s, choice.mode >= 0 ? sheet.names[choice.mode] : "");
-    const int count = WeightCount(LayerSizes(s, static_cast<int>(range.inputs.size()),
-                                             static_cast<int>(range.outputs.size())));
-    if (!ReadWeights(count, &net.weights, &error)) {
-        err << "quarrow train: " << error << "\n";
-        return 1;
+    NetworkFile net;
+    net.settings = s;
+    for (const RangeColumn& c : range.inputs) {
+        net.inputNames.push_back(c.name);
+        net.inputBounds.push_back(c.bounds);
     }
-    out << "\n";
-    PrintWeightHistogram(out, net.weights, bins);
-    if (o.Has("out")) {
+    for (const RangeColumn& c : range.targets) {
+        net.outputNames.push_back(c.name);
+        net.outputBounds.push_back(c.bounds);
+    }
+    net.modeName = choice.mode >= 0 ? sheet.names[choice.mode] : "";
+    if (!RecordWeights(range, s, &net.weights, &run, &error)) return fail(1, error);
+
+    if (!a.quiet) {
+        PrintRunEnd(out, run);
+        ErrorCurve curve;
+        curve.train = run.trainCurve;
+        curve.test = run.validationCurve.empty() ? std::vector<double>(run.trainCurve.size(), 1.0)
+                                                 : run.validationCurve;
+        curve.bucketSize = plan.chunk;
+        curve.secondName = "validation";
+        out << "\nError history (RMS error on the 0..1 scale; * training, o validation)\n"
+            << ErrorChart(curve);
+        out << "\nResults (errors in the columns' own units)\n";
+        PrintSetFigures(out, run);
+        ShowRows(out, sheet, range, run.predictions, a.show);
+        out << "\n";
+        PrintWeightHistogram(out, net.weights, a.bins);
+    }
+    for (const std::string& w : run.warnings)
+        err << "quarrow train: warning: " << w << "\n";
+    if (!a.out.empty()) {
         if (!WriteTextFile(
-                o.Text("out"),
-                WorksheetCsv(WithPredictions(sheet, sheet.columnCount(), range, outputs)),
-                &error)) {
-            err << "quarrow train: " << error << "\n";
-            return 1;
-        }
-        out << "Wrote the outputs to " << o.Text("out") << "\n";
+                a.out, WorksheetCsv(WithPredictions(sheet, sheet.columnCount(), run.predictions)),
+                &error))
+            return fail(1, error);
+        if (!a.quiet) out << "Wrote the outputs to " << a.out << "\n";
     }
-    if (o.Has("save")) {
-        if (!SaveNetworkFile(o.Text("save"), net, &error)) {
-            err << "quarrow train: " << error << "\n";
-            return 1;
-        }
-        out << "\nSaved the network to " << o.Text("save") << "\n";
+    if (!a.metrics.empty()) {
+        if (!WriteTextFile(a.metrics, MetricsJson(run), &error)) return fail(1, error);
+        if (!a.quiet) out << "Wrote the figures to " << a.metrics << "\n";
+    }
+    if (!a.save.empty()) {
+        if (!SaveNetworkFile(a.save, net, &error)) return fail(1, error);
+        if (!a.quiet) out << "\nSaved the network to " << a.save << "\n";
     }
     return 0;
 }

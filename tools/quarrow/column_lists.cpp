@@ -1,7 +1,5 @@
 #include "column_lists.h"
 
-#include "quar1432.h"
-
 #include <algorithm>
 
 namespace {
@@ -12,23 +10,25 @@ int NameIndex(const Worksheet& sheet, const std::string& name) {
     return -1;
 }
 
-bool AllNames(const Worksheet& sheet, const std::string& list) {
-    std::vector<std::string> items = SplitList(list);
-    if (items.empty()) return false;
-    for (const std::string& item : items)
-        if (NameIndex(sheet, item) < 0) return false;
-    return true;
-}
-
-std::vector<int> ByName(const Worksheet& sheet, const std::string& list) {
-    std::vector<int> columns;
-    for (const std::string& item : SplitList(list))
-        columns.push_back(NameIndex(sheet, item));
-    return columns;
-}
-
 bool Blank(const std::string& s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+std::string SheetNames(const Worksheet& sheet) {
+    std::string names;
+    for (int c = 0; c < sheet.columnCount(); ++c)
+        names += (c ? ", " : "") + ColumnLetters(c) + " " + sheet.names[c];
+    return names;
+}
+
+// One column by name, else by letters; -1 with a message naming the sheet's columns.
+int OneColumn(const Worksheet& sheet, const std::string& item, std::string* error) {
+    int c = NameIndex(sheet, item);
+    if (c >= 0) return c;
+    c = ColumnIndexOfLetters(item);
+    if (c >= 0 && c < sheet.columnCount()) return c;
+    *error = "no column \"" + item + "\"; the sheet's columns are " + SheetNames(sheet);
+    return -1;
 }
 
 } // namespace
@@ -48,51 +48,50 @@ std::vector<std::string> SplitList(const std::string& list) {
     return items;
 }
 
-bool ResolveColumns(const Worksheet& sheet, const std::string& inputs, const std::string& outputs,
-                    const std::string& mode, ColumnChoice* choice, std::string* error) {
-    const std::string* lists[3] = {&inputs, &outputs, &mode};
-    const char* flags[3] = {"--inputs", "--outputs", "--mode"};
-    bool named[3];
-    std::string letterLists[3];
-    for (int k = 0; k < 3; ++k) {
-        named[k] = AllNames(sheet, *lists[k]);
-        if (!named[k]) letterLists[k] = *lists[k];
-        if (letterLists[k].size() > 255) {
-            *error = std::string(flags[k]) + ": the list is too long";
+bool ColumnList(const Worksheet& sheet, const std::string& list, std::vector<int>* columns,
+                std::string* error) {
+    columns->clear();
+    for (const std::string& item : SplitList(list)) {
+        if (item.empty()) {
+            *error = "\"" + list + "\" has an empty item";
             return false;
         }
-    }
-    FP* counts = Parse(letterLists[0].c_str(), letterLists[1].c_str(), "", letterLists[2].c_str());
-    if (counts == nullptr) {
-        *error = "the column lists could not be checked";
-        return false;
-    }
-    if (counts->array[0] < 0.0) {
-        int list = static_cast<int>(counts->array[1]);
-        int k = list == 4 ? 2 : list - 1;
-        if (k < 0 || k > 2) k = 0;
-        *error = std::string(flags[k]) + " \"" + *lists[k] +
-                 "\": not a list of column names or spreadsheet letters" +
-                 (k == 2 ? " (one column only)" : "");
-        return false;
-    }
-    std::vector<int> fromLetters[4];
-    for (int list = 0; list < 4; ++list) {
-        int n = static_cast<int>(counts->array[list]);
-        for (int i = 0; i < n; ++i) {
-            std::string letters = GetParsed();
-            int column = ColumnIndexOfLetters(letters);
-            if (column < 0 || column >= sheet.columnCount()) {
-                *error = "column " + letters + " is past the last column of the sheet (" +
-                         ColumnLetters(sheet.columnCount() - 1) + ")";
-                return false;
-            }
-            fromLetters[list].push_back(column);
+        const size_t colon = item.find(':');
+        if (NameIndex(sheet, item) >= 0 || colon == std::string::npos) {
+            int c = OneColumn(sheet, item, error);
+            if (c < 0) return false;
+            columns->push_back(c);
+            continue;
         }
+        int first = OneColumn(sheet, item.substr(0, colon), error);
+        if (first < 0) return false;
+        int last = OneColumn(sheet, item.substr(colon + 1), error);
+        if (last < 0) return false;
+        if (last < first) {
+            *error = "the range \"" + item + "\" runs backwards";
+            return false;
+        }
+        for (int c = first; c <= last; ++c)
+            columns->push_back(c);
     }
-    choice->inputs = named[0] ? ByName(sheet, inputs) : fromLetters[0];
-    choice->outputs = named[1] ? ByName(sheet, outputs) : fromLetters[1];
-    std::vector<int> modeList = named[2] ? ByName(sheet, mode) : fromLetters[3];
+    return true;
+}
+
+bool ResolveColumns(const Worksheet& sheet, const std::string& inputs, const std::string& outputs,
+                    const std::string& mode, ColumnChoice* choice, std::string* error) {
+    std::vector<int> modeList;
+    if (!ColumnList(sheet, inputs, &choice->inputs, error)) {
+        *error = "--inputs: " + *error;
+        return false;
+    }
+    if (!ColumnList(sheet, outputs, &choice->outputs, error)) {
+        *error = "--outputs: " + *error;
+        return false;
+    }
+    if (!ColumnList(sheet, mode, &modeList, error)) {
+        *error = "--mode: " + *error;
+        return false;
+    }
     if (modeList.size() > 1) {
         *error = "--mode names one column only";
         return false;

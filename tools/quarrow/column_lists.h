@@ -1,4 +1,4 @@
-// Column addressing: lists of column names or spreadsheet letters from the command line.
+// Column lists on the command line: names, spreadsheet letters and ranges of either.
 #pragma once
 
 #include "worksheet.h"
@@ -15,10 +15,14 @@ struct ColumnChoice {
 // Splits "a, b ,c" into trimmed items; empty items are kept so that they can be reported.
 std::vector<std::string> SplitList(const std::string& list);
 
-// Resolves the three lists against the sheet. A list whose items are all column names is taken
-// by name; any other list must be spreadsheet letters ("A,B", "ab, C"), which the library's
-// column-list parser checks and hands back one by one. The mode list names at most one column.
-// A column may not appear twice across the lists.
+// The columns one list names. Each item is a column name, spreadsheet letters ("AB") or a range
+// of either ("A:D", "height:weight"); an item is read as a name first and as letters only when
+// the sheet has no column of that name. An unknown item is answered with the sheet's names.
+bool ColumnList(const Worksheet& sheet, const std::string& list, std::vector<int>* columns,
+                std::string* error);
+
+// Resolves the three lists against the sheet. The mode list names at most one column, and no
+// column may appear twice across the lists.
 bool ResolveColumns(const Worksheet& sheet, const std::string& inputs, const std::string& outputs,
                     const std::string& mode, ColumnChoice* choice, std::string* error);
 

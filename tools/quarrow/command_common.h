@@ -2,8 +2,9 @@
 // into a range, and describing results.
 #pragma once
 
+#include "cli.h"
 #include "engine_session.h"
-#include "options.h"
+#include "figures.h"
 #include "range.h"
 #include "settings.h"
 #include "worksheet.h"
@@ -13,38 +14,30 @@
 #include <string>
 #include <vector>
 
-// The option names every command that builds a network from a sheet accepts.
-std::set<std::string> NetworkOptionNames();
-std::set<std::string> NetworkSwitchNames();
+// Loads the sheet, resolves --inputs, --outputs and --mode, applies --symbolic and refuses
+// values the network cannot use.
+bool LoadSheetColumns(const SheetArgs& args, Worksheet* sheet, ColumnChoice* choice,
+                      std::string* error);
 
-bool ReadNetSettings(const Options& options, NetSettings* settings, std::string* error);
-
-// Loads the sheet, resolves --inputs/--outputs/--mode and builds the range for training.
-bool SheetRange(const Options& options, const NetSettings& settings, Worksheet* sheet,
-                ColumnChoice* choice, Range* range, std::string* error);
+// Builds the range for training from a loaded sheet, with the class orders of --classes.
+bool TrainingRange(const SheetArgs& args, const Worksheet& sheet, const ColumnChoice& choice,
+                   RangeRequest request, Range* range, std::string* error);
 
 std::string TransferName(int code);
 std::string DescribeColumns(const std::vector<RangeColumn>& columns);
 void DescribeNetwork(std::ostream& out, const Range& range, const NetSettings& s);
 
-// How well one output column's cells (as GetOutputsEx gave them in mode 1) match the targets
-// on the data rows whose mode word is in `modes` ("" stands for rows without a word).
-struct OutputScore {
-    int rows = 0;
-    int hits = 0;            // symbolic columns: rows whose symbol is the target's
-    double sumSquares = 0.0; // numeric columns: squared error in the column's units
-};
-OutputScore ScoreOutput(const Range& range, const RangeColumn& column,
-                        const std::vector<Cell>& outputs, const std::set<std::string>& modes);
-std::string FormatScore(const RangeColumn& column, const OutputScore& score);
-
 // The weight histogram of the current network over the weights' own span.
 void PrintWeightHistogram(std::ostream& out, const std::vector<double>& weights, int bins);
 
 // The sheet as it came (its first `columns` columns), with one "<name> predicted" column per
-// output at its right, empty where no pattern is.
-Worksheet WithPredictions(const Worksheet& sheet, int columns, const Range& range,
-                          const std::vector<std::vector<Cell>>& outputs);
+// output at its right, empty where no pattern is, and an "outside trained range" column when
+// some row's inputs lay outside the range the network was trained on.
+Worksheet WithPredictions(const Worksheet& sheet, int columns, const RowPredictions& predictions);
+
+// The weights of the current network and their histogram, into the run record.
+bool RecordWeights(const Range& range, const NetSettings& s, std::vector<double>* weights,
+                   RunFigures* run, std::string* error);
 
 // A column of the table a person reads: at least as wide as its heading.
 std::string Pad(const std::string& text, size_t width);

@@ -1,17 +1,13 @@
-// The commands of the quarrow host. Each takes the arguments after its name, writes what a
-// person reads to `out` and problems to `err`, and answers the process exit code.
+// The commands of the quarrow host. Each writes what a person reads to `out` and problems to
+// `err`, and answers the process exit code: 0 done, 1 the library refused, 2 the sheet or the
+// command line cannot be used.
 #pragma once
 
+#include "cli.h"
+
 #include <ostream>
-#include <string>
-#include <vector>
 
-int CommandTrain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int CommandPredict(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int CommandEvolve(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int CommandWeights(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-
-void PrintUsage(std::ostream& out);
-
-// Dispatches on the command name in args[0].
-int RunQuarrow(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int CommandTrain(const TrainArgs& args, std::ostream& out, std::ostream& err);
+int CommandPredict(const PredictArgs& args, std::ostream& out, std::ostream& err);
+int CommandEvolve(const EvolveArgs& args, std::ostream& out, std::ostream& err);
+int CommandWeights(const WeightsArgs& args, std::ostream& out, std::ostream& err);

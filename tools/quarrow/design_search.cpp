@@ -1,5 +1,6 @@
 #include "design_search.h"
 
+#include "encoding.h"
 #include "engine_session.h"
 
 #include <algorithm>
@@ -65,34 +66,12 @@ NetSettings DesignSettings(const NetSettings& base, const Design& design) {
     return s;
 }
 
-bool IsTrainRow(const Range& range, int r) {
-    return r >= range.window - 1 && range.IsDataRow(r) &&
-           (range.mode[r].empty() || range.mode[r] == "TRAIN");
-}
-
-std::vector<char> ChooseValidationRows(const Range& range, double share, uint32_t seed) {
-    std::vector<int> rows;
-    for (int r = 0; r < range.rows(); ++r)
-        if (IsTrainRow(range, r)) rows.push_back(r);
-    // A seeded shuffle, so a class that the sheet lists in one block still reaches both parts.
-    SearchRandom random(seed);
-    for (int k = static_cast<int>(rows.size()) - 1; k > 0; --k)
-        std::swap(rows[k], rows[random.Below(k + 1)]);
-    const size_t count =
-        std::min(rows.size() - std::min<size_t>(rows.size(), 1),
-                 static_cast<size_t>(std::lround(share * static_cast<double>(rows.size()))));
-    std::vector<char> validation(range.rows(), 0);
-    for (size_t k = 0; k < count; ++k)
-        validation[rows[k]] = 1;
-    return validation;
-}
-
-Range SearchView(const Range& range, const std::vector<char>& validation) {
+Range SearchView(const Range& range) {
     Range view = range;
     for (int r = 0; r < view.rows(); ++r) {
         if (!view.IsDataRow(r)) continue;
-        if (IsTrainRow(range, r))
-            view.mode[r] = validation[r] ? "TEST" : "TRAIN";
+        if (view.mode[r] == "VALIDATION")
+            view.mode[r] = "TEST";
         else if (view.mode[r] == "TEST")
             view.mode[r] = "SKIP";
     }
@@ -241,56 +220,32 @@ bool HalvingSearch(const Range& view, const NetSettings& base, const DesignSpace
     return true;
 }
 
-bool TrainFinal(const Range& range, const Range& view, const Design& design,
-                const NetSettings& base, int epochs, int chunk, FinalTraining* final,
-                std::string* error) {
-    *final = FinalTraining();
-    const NetSettings s = DesignSettings(base, design);
-    const Range designView = DesignRange(view, design);
-    const int count = WeightCount(LayerSizes(s, static_cast<int>(designView.inputs.size()),
-                                             static_cast<int>(designView.outputs.size())));
-    final->bestEpoch = epochs;
-    if (chunk > 0) {
-        if (!StartDesign(designView, s, error)) return false;
-        RunStats stats;
-        for (int done = 0; done < epochs;) {
-            const int ask = std::min(chunk, epochs - done);
-            double rms = 0.0;
-            if (!Train(ask, &stats, error) || !Measure(&rms, error)) return false;
-            done += ask;
-            if (done == ask || rms < final->validation) {
-                final->bestEpoch = done;
-                final->validation = rms;
-            }
-        }
-    }
-    RunStats stats;
-    double rms = 0.0;
-    // The closing recall leaves every row's output in the library for the report.
-    return StartDesign(DesignRange(range, design), s, error) &&
-           Train(final->bestEpoch, &stats, error) && ReadWeights(count, &final->weights, error) &&
-           Measure(&rms, error);
-}
-
 double SheetFigure(const Range& range, const std::set<std::string>& modes) {
-    std::vector<Cell> outputs;
+    std::vector<std::vector<Cell>> outputs(range.outputs.size());
     std::string error;
-    if (range.outputs.empty() || !ReadOutputs(range, 0, 0, &outputs, &error)) return NAN;
-    const RangeColumn& column = range.outputs[0];
+    for (size_t k = 0; k < outputs.size(); ++k)
+        if (!ReadOutputs(range, static_cast<int>(k), 0, &outputs[k], &error)) return NAN;
+    if (range.targets.empty()) return NAN;
+    // A one-hot group names its class; a coded symbolic output is a number whose unit-wide
+    // band names it (class k stands for k + 0.5).
+    const std::vector<Cell> answers = TargetOutputs(range, outputs)[0];
+    const RangeColumn& column = range.targets[0];
     const bool symbolic = !column.bounds.symbols.empty();
     int rows = 0;
     double sum = 0.0;
     for (int r = range.window - 1; r < range.rows(); ++r) {
+        const Cell& answer = answers[r];
         if (!range.IsDataRow(r) || !modes.count(range.mode[r]) || column.cells[r].empty() ||
-            outputs[r].kind != CellKind::Number)
+            answer.empty())
             continue;
         const double target = CellValue(column, column.cells[r]);
         ++rows;
-        // A symbol k stands for k + 0.5; an output names the symbol whose unit-wide band holds it.
-        if (symbolic)
-            sum += std::floor(outputs[r].number) == std::floor(target) ? 1.0 : 0.0;
+        if (!symbolic)
+            sum += (answer.number - target) * (answer.number - target);
+        else if (answer.kind == CellKind::Number)
+            sum += std::floor(answer.number) == std::floor(target) ? 1.0 : 0.0;
         else
-            sum += (outputs[r].number - target) * (outputs[r].number - target);
+            sum += std::floor(CellValue(column, answer)) == std::floor(target) ? 1.0 : 0.0;
     }
     if (rows == 0) return NAN;
     return symbolic ? sum / rows : std::sqrt(sum / rows);
@@ -299,7 +254,7 @@ double SheetFigure(const Range& range, const std::set<std::string>& modes) {
 std::string FigureText(const Range& range, double figure) {
     if (!(figure == figure)) return "-";
     char text[40];
-    if (!range.outputs.empty() && !range.outputs[0].bounds.symbols.empty())
+    if (!range.targets.empty() && !range.targets[0].bounds.symbols.empty())
         std::snprintf(text, sizeof text, "%.1f %% right", 100.0 * figure);
     else
         std::snprintf(text, sizeof text, "RMSE %s", ShortNumber(figure, 5).c_str());

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "range.h"
+#include "search_settings.h"
 #include "settings.h"
 
 #include <cstdint>
@@ -17,14 +18,6 @@ struct Design {
     std::vector<char> inputs; // per candidate input column: kept
     std::vector<int> hidden;  // hidden layer sizes, at most four
     double rate = 0.5, momentum = 0.0, noise = 0.0;
-};
-
-// Where designs are drawn from.
-struct DesignSpace {
-    double inclusion = 0.7; // chance that a candidate input is kept
-    int maxLayers = 3;      // layers counted with the input and output layers, 2 .. 5
-    int maxHidden = 8;      // hidden sizes are 1 .. maxHidden
-    double minRate = 0.1, maxMomentum = 0.9, maxNoise = 0.0;
 };
 
 // The host's own generator for drawing designs and rows (the library's generator is reseeded
@@ -46,13 +39,10 @@ Design DesignOf(const NetSettings& settings, int candidates);
 Range DesignRange(const Range& full, const Design& design);
 NetSettings DesignSettings(const NetSettings& base, const Design& design);
 
-// Row roles. The search view trains on the TRAIN rows that are not set aside for validation,
-// measures on the validation rows (handed to the library as TEST rows) and leaves the real
-// TEST rows out (SKIP). `validation` marks range rows; rows that are not TRAIN data rows are
-// never chosen.
-std::vector<char> ChooseValidationRows(const Range& range, double share, uint32_t seed);
-Range SearchView(const Range& range, const std::vector<char>& validation);
-bool IsTrainRow(const Range& range, int row);
+// The rows as a search sees them: the validation rows (marked VALIDATION, as HoldOut marks
+// them) are handed to the library as TEST rows and measure each design; the real TEST rows are
+// left out (SKIP).
+Range SearchView(const Range& range);
 
 struct Candidate {
     Design design;
@@ -96,21 +86,7 @@ bool HalvingSearch(const Range& view, const NetSettings& base, const DesignSpace
                    int networks, int epochs, uint32_t seed, const ProgressFn& progress,
                    SearchResult* result, std::string* error);
 
-// How the winner is trained at the end: up to `epochs` epochs on the view's TRAIN rows, its
-// validation error measured after every `chunk` epochs, which picks the epoch count with the
-// lowest (early stopping; `chunk` 0 takes all `epochs`). Then the design is trained afresh from
-// the same seed for that many epochs on every TRAIN row of `range`, exactly as `train` would
-// train it, and that network is left loaded in the library.
-struct FinalTraining {
-    int bestEpoch = 0;
-    double validation = 1.0; // the RMS error at bestEpoch
-    std::vector<double> weights;
-};
-bool TrainFinal(const Range& range, const Range& view, const Design& design,
-                const NetSettings& base, int epochs, int chunk, FinalTraining* final,
-                std::string* error);
-
-// The figure of the first output column on the range's rows whose mode word is in `modes`, in
+// The figure of the first target column on the range's rows whose mode word is in `modes`, in
 // the sheet's units, for the network loaded now: the share of rows right (0..1) for a symbolic
 // column, the RMS error in data units for a numeric one. Reads de-scaled numbers, so it needs no
 // symbol table in the library (a schema's network has none). NaN when no row is scored.

@@ -1,5 +1,6 @@
 #include "engine_session.h"
 
+#include "symbols.h"
 #include "xl_column.h"
 
 #include <algorithm>
@@ -63,7 +64,7 @@ bool LoadNetwork(const Range& range, const NetSettings& s, bool recall, std::str
             "setting the parameters", error))
         return false;
     if (!Ok(SetEnhanced(static_cast<int16_t>(s.transfer), s.gain, 0, 0.0, s.autoRate ? 1 : 0,
-                        recall ? 0.0 : s.margin),
+                        recall || range.fixedBounds ? 0.0 : s.margin),
             "setting the transfer function", error))
         return false;
     if (!Ok(recall ? SetCutoffs(0.0, 0.0, 0.0) : SetCutoffs(s.hours, s.trainRise, s.testRise),
@@ -91,8 +92,9 @@ bool LoadNetwork(const Range& range, const NetSettings& s, bool recall, std::str
         std::vector<Cell> modes(n);
         for (int r = 0; r < n; ++r)
             if (!range.mode[r].empty()) {
+                // Validation rows are kept out of training the way TEST rows are.
                 modes[r].kind = CellKind::Text;
-                modes[r].text = range.mode[r];
+                modes[r].text = range.mode[r] == "VALIDATION" ? "TEST" : range.mode[r];
             }
         if (!LoadColumn(COLUMN_MODE_FLAG, 0, modes, w - 1, "loading the mode column", error))
             return false;
@@ -146,6 +148,10 @@ bool ReadOutputs(const Range& range, int column, int mode, std::vector<Cell>* ce
         } else if (x.xltype == xltypeStr && x.val.str && x.val.str[0] > 0) {
             cell.kind = CellKind::Text;
             cell.text = XlText(&x);
+            // The library answers in upper case; the user sees the case of the sheet.
+            const std::vector<std::string>& symbols = range.outputs[column].bounds.symbols;
+            const int k = SymbolIndex(symbols, cell.text);
+            if (k >= 0) cell.text = symbols[k];
         }
     }
     return true;
@@ -168,7 +174,7 @@ bool ReadWeights(int weightCount, std::vector<double>* weights, std::string* err
 bool WriteWeights(const std::vector<double>& weights, std::string* error) {
     const int count = static_cast<int>(weights.size());
     int pageRows = std::min((count + 7) / 8, kPageRows);
-    std::vector<double> storage(static_cast<size_t>(pageRows) * 8 + 2);
+    std::vector<double> storage(QUAR_FP_BYTES(pageRows, 8) / sizeof(double));
     FP* page = reinterpret_cast<FP*>(storage.data());
     for (int first = 0; first * 8 < count; first += kPageRows) {
         page->rows = static_cast<uint16_t>(pageRows);

@@ -41,5 +41,6 @@ bool WriteWeights(const std::vector<double>& weights, std::string* error);
 struct ErrorCurve {
     std::vector<double> train, test;
     int bucketSize = 1;
+    std::string secondName = "testing"; // what the second series measures
 };
 ErrorCurve ReadErrorCurve();

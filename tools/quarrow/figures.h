@@ -61,6 +61,7 @@ struct RunFigures {
 
     // Error per epoch on the 0..1 scale the network learns on (empty when not measured).
     std::vector<double> trainCurve, validationCurve;
+    int curveEvery = 1; // epochs between two points of the curves
     int epochsRun = 0;
     int bestEpoch = 0;    // the epoch whose weights were kept
     std::string stopRule; // by name: "epoch limit", "validation patience", ...

@@ -1,6 +1,7 @@
 #include "network_file.h"
 
 #include "csv.h"
+#include "encoding.h"
 #include "symbols.h"
 #include "worksheet.h"
 
@@ -47,6 +48,10 @@ std::string NetworkFileText(const NetworkFile& net) {
     line({"train tolerance", ExactNumber(s.trainTolerance)});
     line({"test tolerance", ExactNumber(s.testTolerance)});
     line({"mode", net.modeName});
+    if (s.oneHot) { // older files and coded outputs go without these lines
+        line({"encoding", "one-hot"});
+        line({"margin", ExactNumber(s.margin)});
+    }
     for (size_t k = 0; k < net.inputNames.size(); ++k)
         line({"input", net.inputNames[k], ExactNumber(net.inputBounds[k].lo),
               ExactNumber(net.inputBounds[k].hi), SymbolList(net.inputBounds[k].symbols)});
@@ -123,6 +128,11 @@ bool ParseNetworkFile(const std::string& text, NetworkFile* net, std::string* er
             ok = ReadNumber(field(1), &s.trainTolerance);
         } else if (key == "test tolerance") {
             ok = ReadNumber(field(1), &s.testTolerance);
+        } else if (key == "encoding") {
+            ok = field(1) == "one-hot" || field(1) == "coded";
+            s.oneHot = field(1) == "one-hot";
+        } else if (key == "margin") {
+            ok = ReadNumber(field(1), &s.margin) && s.margin >= 0.0;
         } else if (key == "mode") {
             net->modeName = field(1);
         } else if (key == "input" || key == "output") {
@@ -150,7 +160,7 @@ bool ParseNetworkFile(const std::string& text, NetworkFile* net, std::string* er
         return false;
     }
     const int count = WeightCount(LayerSizes(s, static_cast<int>(net->inputNames.size()),
-                                             static_cast<int>(net->outputNames.size())));
+                                             NetworkOutputCount(net->outputBounds, s.oneHot)));
     if (!sawWeights || net->weights.size() != expected ||
         net->weights.size() != static_cast<size_t>(count)) {
         *error = "the network should hold " + std::to_string(count) + " weights, the file has " +
@@ -158,22 +168,6 @@ bool ParseNetworkFile(const std::string& text, NetworkFile* net, std::string* er
         return false;
     }
     return true;
-}
-
-NetworkFile NetworkOfRange(const Range& range, const NetSettings& settings,
-                           const std::string& modeName) {
-    NetworkFile net;
-    net.settings = settings;
-    for (const RangeColumn& c : range.inputs) {
-        net.inputNames.push_back(c.name);
-        net.inputBounds.push_back(c.bounds);
-    }
-    for (const RangeColumn& c : range.outputs) {
-        net.outputNames.push_back(c.name);
-        net.outputBounds.push_back(c.bounds);
-    }
-    net.modeName = modeName;
-    return net;
 }
 
 bool SaveNetworkFile(const std::string& path, const NetworkFile& net, std::string* error) {

@@ -16,10 +16,6 @@ struct NetworkFile {
     std::vector<double> weights;
 };
 
-// The file of a network built on `range` with `settings`, weights still to be filled in.
-NetworkFile NetworkOfRange(const Range& range, const NetSettings& settings,
-                           const std::string& modeName);
-
 std::string NetworkFileText(const NetworkFile& net);
 bool ParseNetworkFile(const std::string& text, NetworkFile* net, std::string* error);
 bool SaveNetworkFile(const std::string& path, const NetworkFile& net, std::string* error);

@@ -1,5 +1,6 @@
 #include "range.h"
 
+#include "encoding.h"
 #include "symbols.h"
 
 #include <algorithm>
@@ -62,10 +63,11 @@ bool ReadModeColumn(const Worksheet& sheet, int column, std::vector<std::string>
 }
 
 // Works out a column's symbols from the sheet: the list in its SYMBOL row cell if there is
-// one, otherwise the texts of its data rows and its MIN and MAX rows in the order they first
-// appear.
+// one, else the order asked for, else the texts of its data rows and its MIN and MAX rows
+// sorted. Each symbol keeps the case of its first appearance.
 bool FindSymbols(const Worksheet& sheet, int column, const std::vector<char>& dataRow,
-                 const int special[3], RangeColumn* out, std::string* error) {
+                 const int special[3], const std::vector<std::string>* order, RangeColumn* out,
+                 std::string* error) {
     const int symbolRow = special[2];
     std::vector<std::string> texts;
     for (int r = 0; r < sheet.rowCount(); ++r) {
@@ -77,12 +79,16 @@ bool FindSymbols(const Worksheet& sheet, int column, const std::vector<char>& da
                      ": " + *error;
             return false;
         }
-        if (SymbolIndex(texts, cell.text) < 0) texts.push_back(UpperText(cell.text));
+        if (SymbolIndex(texts, cell.text) < 0) texts.push_back(cell.text);
     }
     std::vector<std::string>& symbols = out->bounds.symbols;
     const Cell* given = symbolRow >= 0 ? &sheet.at(symbolRow, column) : nullptr;
     if (given && given->kind == CellKind::Number) {
         *error = "the SYMBOL row of " + Where(sheet, column) + " holds a number";
+        return false;
+    }
+    if (given && given->kind == CellKind::Text && order) {
+        *error = Where(sheet, column) + " has a SYMBOL row; --classes cannot reorder it";
         return false;
     }
     if (given && given->kind == CellKind::Text) {
@@ -102,8 +108,28 @@ bool FindSymbols(const Worksheet& sheet, int column, const std::vector<char>& da
         out->symbolList = given->text;
         return true;
     }
-    symbols = texts;
-    out->symbolList = SymbolList(texts);
+    if (order) {
+        for (const std::string& t : texts)
+            if (SymbolIndex(*order, t) < 0) {
+                *error = Where(sheet, column) + ": \"" + t + "\" is not in its --classes list";
+                return false;
+            }
+        for (const std::string& name : *order)
+            if (!CheckSymbolText(name, error)) {
+                *error = "--classes for " + Where(sheet, column) + ": " + *error;
+                return false;
+            }
+        // The case the sheet writes wins over the case of the list.
+        symbols.clear();
+        for (const std::string& name : *order) {
+            const int k = SymbolIndex(texts, name);
+            symbols.push_back(k >= 0 ? texts[k] : name);
+        }
+    } else {
+        symbols = texts;
+        SortSymbols(&symbols);
+    }
+    out->symbolList = SymbolList(symbols);
     if (out->symbolList.size() > kMaxSymbolListLength) {
         *error = Where(sheet, column) + " has too many symbols for one list";
         return false;
@@ -213,8 +239,9 @@ bool BuildRange(const Worksheet& sheet, const RangeRequest& request, Range* rang
                 }
         dataRow[r] = 1;
     }
-    if (request.recall) {
-        // The sheet's own special rows and words do not apply to a trained network.
+    const bool fixed = request.recall || request.fixedBounds;
+    if (fixed) {
+        // The sheet's own special rows do not apply to a trained network.
         for (int k = 0; k < 3; ++k)
             special[k] = -1;
     }
@@ -223,13 +250,16 @@ bool BuildRange(const Worksheet& sheet, const RangeRequest& request, Range* rang
     auto makeColumn = [&](int c, bool output, size_t k, RangeColumn* out) -> bool {
         out->name = sheet.names[c];
         out->sheetColumn = c;
-        if (request.recall) {
+        if (fixed) {
             const auto& saved = output ? request.outputBounds : request.inputBounds;
             out->bounds = saved[k];
             out->symbolList = SymbolList(saved[k].symbols);
             return true;
         }
-        return FindSymbols(sheet, c, dataRow, special, out, error);
+        const std::vector<std::string>* order = nullptr;
+        for (const auto& [column, names] : request.classOrder)
+            if (column == c) order = &names;
+        return FindSymbols(sheet, c, dataRow, special, order, out, error);
     };
     for (size_t k = 0; k < choice.inputs.size(); ++k) {
         range->inputs.emplace_back();
@@ -249,8 +279,9 @@ bool BuildRange(const Worksheet& sheet, const RangeRequest& request, Range* rang
         range->sheetRow.push_back(r);
         range->blank.push_back(dataRow[r] || sheetSpecial[r] ? 0 : 1);
         range->mode.push_back(dataRow[r] ? (request.recall ? "TEST" : words[r]) : "");
+        range->sheetWord.push_back(dataRow[r] ? words[r] : "");
     }
-    if (request.recall) {
+    if (fixed) {
         for (int r = 0; r < sheetRows; ++r)
             if (sheetSpecial[r]) range->blank[r] = 1;
     } else {
@@ -265,15 +296,17 @@ bool BuildRange(const Worksheet& sheet, const RangeRequest& request, Range* rang
         range->sheetRow.push_back(-1);
         range->blank.push_back(0);
         range->mode.push_back(word);
+        range->sheetWord.push_back(word);
         return range->rows() - 1;
     };
-    if (request.recall) {
+    if (fixed) {
         range->minRow = addRow("MIN");
         range->maxRow = addRow("MAX");
     }
     if (anySymbolic && range->symbolRow < 0) range->symbolRow = addRow("SYMBOL");
-    range->modeColumn = choice.mode >= 0 || request.recall || range->symbolRow >= 0 ||
-                        range->minRow >= 0 || range->maxRow >= 0;
+    range->fixedBounds = fixed;
+    range->modeColumn = choice.mode >= 0 || fixed || range->symbolRow >= 0 || range->minRow >= 0 ||
+                        range->maxRow >= 0;
 
     const int w = request.window;
     if (w < 1) {
@@ -292,16 +325,17 @@ bool BuildRange(const Worksheet& sheet, const RangeRequest& request, Range* rang
                  std::to_string(w);
         return false;
     }
-    if (range->rows() > 32000) {
-        *error = "the sheet has too many rows (at most 32000)";
+    if (!request.recall && range->rows() > kMostRangeRows) {
+        *error = "the sheet has too many rows (at most " + std::to_string(kMostRangeRows) + ")";
         return false;
     }
 
     // The cells of every column.
+    range->outOfRange.assign(range->rows(), 0);
     auto fill = [&](RangeColumn* col, bool output) -> bool {
         const int c = col->sheetColumn;
         Cell filler; // stands in for a missing target: a value inside the column's range
-        if (request.recall) {
+        if (fixed) {
             filler = NumberCell(col->bounds.lo);
         } else {
             for (int r = 0; r < sheetRows && filler.empty(); ++r)
@@ -335,22 +369,29 @@ bool BuildRange(const Worksheet& sheet, const RangeRequest& request, Range* rang
                     }
                     usable = false;
                 }
-                if (request.recall && usable) {
+                if (fixed && usable) {
                     double v = CellValue(*col, cell);
                     if (v < col->bounds.lo || v > col->bounds.hi) {
-                        if (!output) {
+                        if (!output && !request.strict && request.recall) {
+                            // Predicted at the nearest edge of the trained range, and flagged.
+                            range->outOfRange[k] = 1;
+                            cell = NumberCell(v < col->bounds.lo ? col->bounds.lo : col->bounds.hi);
+                        } else if (!output || !request.recall) {
                             *error = "row " + std::to_string(SheetRowNumber(r)) + ", " +
                                      Where(sheet, c) + ": " + cell.text +
                                      " lies outside the range the network was trained on (" +
                                      ShortNumber(col->bounds.lo) + " to " +
                                      ShortNumber(col->bounds.hi) + ")";
                             return false;
+                        } else {
+                            usable = false;
                         }
-                        usable = false;
                     }
                 }
                 if (!usable) {
-                    if (output && request.recall) range->targetsComplete = false;
+                    // A SKIP row is never scored: its missing target spoils no score.
+                    if (output && request.recall && words[r] != "SKIP")
+                        range->targetsComplete = false;
                     cell = filler;
                 }
             }
@@ -367,11 +408,47 @@ bool BuildRange(const Worksheet& sheet, const RangeRequest& request, Range* rang
             for (int k = 0; k < range->rows(); ++k)
                 if (range->sheetRow[k] >= 0 && dataRow[range->sheetRow[k]])
                     col.cells[k] = NumberCell(col.bounds.lo);
-    if (!request.recall) {
+    if (!fixed) {
         for (RangeColumn& col : range->inputs)
             ComputeBounds(*range, &col, false, request.scaleMargin);
         for (RangeColumn& col : range->outputs)
             ComputeBounds(*range, &col, true, request.scaleMargin);
     }
+    range->targets = range->outputs;
+    range->outputs = NetworkOutputColumns(*range, request.oneHot, request.scaleMargin);
     return true;
+}
+
+Range RecallPiece(const Range& range, int first, int end) {
+    Range piece;
+    piece.window = range.window;
+    piece.modeColumn = range.modeColumn;
+    piece.fixedBounds = range.fixedBounds;
+    piece.targetsComplete = range.targetsComplete;
+    piece.inputs = range.inputs;
+    piece.outputs = range.outputs;
+    piece.targets = range.targets;
+    for (auto* list : {&piece.inputs, &piece.outputs, &piece.targets})
+        for (RangeColumn& c : *list)
+            c.cells.clear();
+    auto take = [&](int r) {
+        piece.sheetRow.push_back(range.sheetRow[r]);
+        piece.blank.push_back(range.blank[r]);
+        piece.mode.push_back(range.mode[r]);
+        piece.sheetWord.push_back(range.sheetWord[r]);
+        piece.outOfRange.push_back(range.outOfRange[r]);
+        for (size_t k = 0; k < range.inputs.size(); ++k)
+            piece.inputs[k].cells.push_back(range.inputs[k].cells[r]);
+        for (size_t k = 0; k < range.outputs.size(); ++k)
+            piece.outputs[k].cells.push_back(range.outputs[k].cells[r]);
+        for (size_t k = 0; k < range.targets.size(); ++k)
+            piece.targets[k].cells.push_back(range.targets[k].cells[r]);
+        return piece.rows() - 1;
+    };
+    for (int r = first; r < end; ++r)
+        take(r);
+    if (range.minRow >= 0) piece.minRow = take(range.minRow);
+    if (range.maxRow >= 0) piece.maxRow = take(range.maxRow);
+    if (range.symbolRow >= 0) piece.symbolRow = take(range.symbolRow);
+    return piece;
 }

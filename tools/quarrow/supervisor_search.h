@@ -8,15 +8,6 @@
 #include <string>
 #include <vector>
 
-struct BreedingPlan {
-    int population = 8;
-    int generations = 5;
-    int breed = 1; // 1 offspring, 2 replace the worst, 3 fresh
-    double crossover = 1.0, mutation = 0.2;
-    int epochs = 300;  // per schema
-    int trainMode = 4; // 4: scored on the TEST rows the library is handed; 2: on the TRAIN rows
-};
-
 // The population column as the library hands it out (numbers and mask texts), and back.
 bool UnloadPopulation(std::vector<Cell>* cells, std::string* error);
 bool ReloadPopulation(const std::vector<Cell>& cells, std::string* error);

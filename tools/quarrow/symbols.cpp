@@ -1,5 +1,8 @@
 #include "symbols.h"
 
+#include "worksheet.h"
+
+#include <algorithm>
 #include <cctype>
 
 std::string UpperText(const std::string& text) {
@@ -11,7 +14,7 @@ std::string UpperText(const std::string& text) {
 
 bool SymbolsOfList(const std::string& list, std::vector<std::string>* symbols, std::string* error) {
     symbols->clear();
-    const std::string upper = UpperText(list);
+    const std::string& upper = list;
     size_t i = 0;
     while (i < upper.size()) {
         while (i < upper.size() && upper[i] == ',')
@@ -60,6 +63,17 @@ std::string SymbolList(const std::vector<std::string>& symbols) {
 int SymbolIndex(const std::vector<std::string>& symbols, const std::string& text) {
     const std::string upper = UpperText(text);
     for (size_t k = 0; k < symbols.size(); ++k)
-        if (symbols[k] == upper) return static_cast<int>(k);
+        if (UpperText(symbols[k]) == upper) return static_cast<int>(k);
     return -1;
+}
+
+void SortSymbols(std::vector<std::string>* symbols) {
+    std::stable_sort(
+        symbols->begin(), symbols->end(), [](const std::string& a, const std::string& b) {
+            const Cell x = CellFromField(a), y = CellFromField(b);
+            const bool xn = x.kind == CellKind::Number, yn = y.kind == CellKind::Number;
+            if (xn != yn) return xn;
+            if (xn) return x.number < y.number;
+            return UpperText(a) < UpperText(b);
+        });
 }

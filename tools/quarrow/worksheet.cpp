@@ -30,43 +30,55 @@ Cell CellFromField(const std::string& field) {
 }
 
 bool BuildWorksheet(const std::vector<CsvRecord>& records, Worksheet* sheet, std::string* error) {
+    std::vector<std::vector<Cell>> rows;
+    rows.reserve(records.size());
+    for (const CsvRecord& record : records) {
+        std::vector<Cell> row;
+        row.reserve(record.size());
+        for (const CsvField& f : record)
+            row.push_back(CellFromField(f.text));
+        rows.push_back(std::move(row));
+    }
+    return BuildWorksheetFromCells(std::move(rows), sheet, error);
+}
+
+bool BuildWorksheetFromCells(std::vector<std::vector<Cell>> rows, Worksheet* sheet,
+                             std::string* error) {
     sheet->names.clear();
     sheet->rows.clear();
-    if (records.empty()) {
+    if (rows.empty()) {
         *error = "the file is empty: the first row must name the columns";
         return false;
     }
-    for (const CsvField& f : records[0]) {
-        if (f.text.empty()) {
+    for (const Cell& c : rows[0]) {
+        if (c.text.empty()) {
             *error = "column " + ColumnLetters(static_cast<int>(sheet->names.size())) +
                      " has no name in the first row";
             return false;
         }
-        sheet->names.push_back(f.text);
+        sheet->names.push_back(c.text);
     }
-    size_t last = records.size();
-    while (last > 1) {
-        bool allEmpty = true;
-        for (const CsvField& f : records[last - 1])
-            if (!f.text.empty()) allEmpty = false;
-        if (!allEmpty) break;
+    auto allEmpty = [](const std::vector<Cell>& row) {
+        for (const Cell& c : row)
+            if (!c.empty()) return false;
+        return true;
+    };
+    size_t last = rows.size();
+    while (last > 1 && allEmpty(rows[last - 1]))
         --last;
-    }
     const size_t width = sheet->names.size();
     for (size_t r = 1; r < last; ++r) {
-        std::vector<Cell> row(width);
-        const CsvRecord& record = records[r];
-        for (size_t c = 0; c < record.size(); ++c) {
-            if (c >= width) {
-                if (!record[c].text.empty()) {
-                    *error = "row " + std::to_string(r + 1) + " has a value in column " +
-                             ColumnLetters(static_cast<int>(c)) + ", which has no name";
-                    return false;
-                }
-                continue;
+        std::vector<Cell>& row = rows[r];
+        for (size_t c = width; c < row.size(); ++c) {
+            if (!row[c].empty()) {
+                *error = "row " + std::to_string(r + 1) + " has a value in column " +
+                         ColumnLetters(static_cast<int>(c)) + ", which has no name";
+                sheet->names.clear();
+                sheet->rows.clear();
+                return false;
             }
-            row[c] = CellFromField(record[c].text);
         }
+        row.resize(width);
         sheet->rows.push_back(std::move(row));
     }
     return true;
@@ -96,12 +108,8 @@ std::string WorksheetCsv(const Worksheet& sheet) {
 
 std::string ColumnLetters(int index) {
     std::string s;
-    if (index < 0) return s;
-    if (index >= 26) {
-        s += static_cast<char>('A' + (index / 26 - 1) % 26);
-        index %= 26;
-    }
-    s += static_cast<char>('A' + index);
+    for (int n = index + 1; n > 0; n = (n - 1) / 26)
+        s.insert(s.begin(), static_cast<char>('A' + (n - 1) % 26));
     return s;
 }
 

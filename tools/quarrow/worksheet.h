@@ -33,12 +33,15 @@ Cell CellFromField(const std::string& field);
 // last named column must be empty. Empty rows at the end of the file are dropped; empty rows
 // inside the data are kept (they are blank rows of the range).
 bool BuildWorksheet(const std::vector<CsvRecord>& records, Worksheet* sheet, std::string* error);
+// The same from cells already typed (a workbook's), with the same rules.
+bool BuildWorksheetFromCells(std::vector<std::vector<Cell>> rows, Worksheet* sheet,
+                             std::string* error);
 bool LoadWorksheet(const std::string& path, Worksheet* sheet, std::string* error);
 
 // The sheet as CSV text (names first), numbers written as they were read.
 std::string WorksheetCsv(const Worksheet& sheet);
 
-// Spreadsheet column letters: 0 -> "A", 25 -> "Z", 26 -> "AA", 701 -> "ZZ".
+// Spreadsheet column letters: 0 -> "A", 25 -> "Z", 26 -> "AA", 701 -> "ZZ", 702 -> "AAA".
 std::string ColumnLetters(int index);
 // The index of one or two column letters (either case), or -1.
 int ColumnIndexOfLetters(const std::string& letters);

@@ -1,6 +1,7 @@
 // Design searches through the library's exports.
 #include "design_search.h"
 #include "engine_session.h"
+#include "holdout.h"
 #include "sheet_support.h"
 #include "supervisor_search.h"
 
@@ -32,8 +33,9 @@ Range SearchRange() {
 // and trained by the host from the same seed, measures the same validation error: the
 // population column is decoded right and both train the same network on the same rows.
 TEST_F(DesignSearch, SchemasDecodeToTheDesignsTheLibraryTrained) {
-    const Range range = SearchRange();
-    const Range view = SearchView(range, ChooseValidationRows(range, 0.25, 3));
+    Range range = SearchRange();
+    HoldOut(&range, 0.25, 3);
+    const Range view = SearchView(range);
     NetSettings base;
     base.seed = 5;
     DesignSpace space;
@@ -56,31 +58,12 @@ TEST_F(DesignSearch, SchemasDecodeToTheDesignsTheLibraryTrained) {
     }
 }
 
-// The search view trains on TRAIN rows outside the validation part, measures on that part and
-// hides the TEST rows; the validation part is drawn from the TRAIN rows only.
-TEST_F(DesignSearch, ValidationRowsComeFromTrainRowsOnly) {
-    const Range range = SearchRange();
-    const std::vector<char> validation = ChooseValidationRows(range, 0.25, 7);
-    const Range view = SearchView(range, validation);
-    int chosen = 0;
-    for (int r = 0; r < range.rows(); ++r) {
-        if (!range.IsDataRow(r)) continue;
-        chosen += validation[r];
-        if (range.mode[r] == "TEST") {
-            EXPECT_FALSE(validation[r]) << r;
-            EXPECT_EQ(view.mode[r], "SKIP") << r;
-        } else {
-            EXPECT_EQ(view.mode[r], validation[r] ? "TEST" : "TRAIN") << r;
-        }
-    }
-    EXPECT_EQ(chosen, 6); // a quarter of the 24 TRAIN rows
-}
-
 // Leaving inputs out never makes the winner worse on the validation rows, never leaves it
 // without an input, and the design it ends with measures what it reports.
 TEST_F(DesignSearch, DroppingInputsKeepsTheWinnerAsGoodAndConsistent) {
-    const Range range = SearchRange();
-    const Range view = SearchView(range, ChooseValidationRows(range, 0.25, 3));
+    Range range = SearchRange();
+    HoldOut(&range, 0.25, 3);
+    const Range view = SearchView(range);
     NetSettings base;
     DesignSpace space;
     space.inclusion = 1.0;

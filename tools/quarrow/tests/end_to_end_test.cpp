@@ -1,6 +1,10 @@
 // Whole runs of the host on small sheets, through the library's exports.
 #include "commands.h"
 #include "csv.h"
+#include "metrics_json.h"
+#include "network_file.h"
+#include "recall.h"
+#include "symbols.h"
 #include "worksheet.h"
 
 #include <gtest/gtest.h>
@@ -53,30 +57,51 @@ const char kColours[] = "r,g,b,colour,mode\n"
 
 // Predicting on the training sheet gives exactly the outputs of the training run's recall:
 // the saved ranges, symbols and weights bring back the same network.
-TEST_F(QuarrowRun, PredictRepeatsTheTrainedNetworkInBothMethods) {
+TEST_F(QuarrowRun, PredictRepeatsTheTrainedNetworkInBothMethodsAndEncodings) {
     Write("colours.csv", kColours);
-    for (const char* method : {"double", "fixed"}) {
-        ASSERT_EQ(Run({"train", Path("colours.csv"), "--inputs", "A,B,C", "--outputs", "colour",
-                       "--mode", "mode", "--hidden", "3", "--epochs", "60", "--method", method,
-                       "--out", Path("trained.csv"), "--save", Path("net.csv")}),
+    struct Case {
+        const char* method;
+        const char* encoding;
+        const char* weights; // 3-3-3 one-hot, 3-3-1 coded
+    } cases[] = {{"double", "one-hot", "(24 weights)"},
+                 {"fixed", "one-hot", "(24 weights)"},
+                 {"double", "coded", "(16 weights)"},
+                 {"fixed", "coded", "(16 weights)"}};
+    for (const Case& c : cases) {
+        const char* method = c.method;
+        ASSERT_EQ(Run({"train",      Path("colours.csv"),
+                       "--inputs",   "A:C",
+                       "--outputs",  "colour",
+                       "--mode",     "mode",
+                       "--hidden",   "3",
+                       "--epochs",   "60",
+                       "--method",   method,
+                       "--encoding", c.encoding,
+                       "--out",      Path("trained.csv"),
+                       "--save",     Path("net.csv")}),
                   0)
             << err_.str();
         EXPECT_NE(out_.str().find("Error history"), std::string::npos);
-        EXPECT_NE(out_.str().find("Weight histogram (16 weights)"), std::string::npos)
-            << out_.str();
+        EXPECT_NE(out_.str().find(c.weights), std::string::npos) << out_.str();
         ASSERT_EQ(Run({"predict", Path("colours.csv"), "--net", Path("net.csv"), "--out",
                        Path("predicted.csv")}),
                   0)
             << err_.str();
-        EXPECT_EQ(Read("predicted.csv"), Read("trained.csv")) << method;
+        EXPECT_EQ(Read("predicted.csv"), Read("trained.csv")) << method << c.encoding;
+        // Scored apart by the sheet's mode words: 5 TRAIN rows, 2 TEST rows, the SKIP row left out.
+        EXPECT_NE(out_.str().find("colour, training rows (5)"), std::string::npos) << out_.str();
+        EXPECT_NE(out_.str().find("colour, testing rows (2)"), std::string::npos) << out_.str();
 
         Worksheet sheet;
         std::string error;
         ASSERT_TRUE(LoadWorksheet(Path("predicted.csv"), &sheet, &error)) << error;
         ASSERT_EQ(sheet.names.back(), "colour predicted");
         EXPECT_TRUE(sheet.at(3, 5).empty()); // the blank row stays empty
-        for (int r : {0, 1, 2, 4, 5, 6, 7, 8})
+        for (int r : {0, 1, 2, 4, 5, 6, 7, 8}) {
+            // A class as the sheet writes it, never the library's upper case.
             EXPECT_EQ(sheet.at(r, 5).kind, CellKind::Text) << r;
+            EXPECT_NE(sheet.at(r, 5).text, UpperText(sheet.at(r, 5).text)) << r;
+        }
     }
 }
 
@@ -92,9 +117,17 @@ TEST_F(QuarrowRun, PredictWithoutTargetsAndWeightsListing) {
     ASSERT_EQ(Run({"weights", Path("net.csv"), "--bins", "4"}), 0) << err_.str();
     EXPECT_NE(out_.str().find("Layer 1 (outputs)"), std::string::npos) << out_.str();
 
-    Write("far.csv", "b,r,g\n0.2,3.5,0.1\n");
-    EXPECT_EQ(Run({"predict", Path("far.csv"), "--net", Path("net.csv")}), 1);
-    EXPECT_NE(err_.str().find("outside the range"), std::string::npos) << err_.str();
+    // A row outside the trained range is predicted and flagged; --strict refuses it.
+    Write("far.csv", "b,r,g\n0.2,3.5,0.1\n0.2,0.5,0.1\n");
+    ASSERT_EQ(Run({"predict", Path("far.csv"), "--net", Path("net.csv"), "--out", Path("p.csv")}),
+              0)
+        << err_.str();
+    EXPECT_NE(Read("p.csv").find("outside trained range\n0.2,3.5,0.1,"), std::string::npos)
+        << Read("p.csv");
+    EXPECT_NE(Read("p.csv").find(",yes\n0.2,0.5,0.1,"), std::string::npos);
+    EXPECT_EQ(Run({"predict", Path("far.csv"), "--net", Path("net.csv"), "--strict"}), 2);
+    EXPECT_NE(err_.str().find("row 2, column B (r): 3.5 lies outside"), std::string::npos)
+        << err_.str();
 }
 
 TEST_F(QuarrowRun, EvolveKeepsItsPopulation) {
@@ -107,7 +140,7 @@ TEST_F(QuarrowRun, EvolveKeepsItsPopulation) {
                                             "--population",  "3",
                                             "--generations", "2",
                                             "--epochs",      "10",
-                                            "--validation",  "0.4"};
+                                            "--validate",    "0.4"};
     for (const char* name : {"pop.csv", "again.csv"}) {
         std::vector<std::string> args = breed;
         args.insert(args.end(), {"--save-pop", Path(name)});
@@ -118,7 +151,7 @@ TEST_F(QuarrowRun, EvolveKeepsItsPopulation) {
     EXPECT_EQ(std::count(pop.begin(), pop.end(), '\n'), 1 + 33 + 17 * 3);
     EXPECT_EQ(Read("again.csv"), pop); // the same seed gives the same run
     std::vector<std::string> args(breed.begin(), breed.begin() + 10);
-    args.insert(args.end(), {"--generations", "1", "--epochs", "10", "--validation", "0.4",
+    args.insert(args.end(), {"--generations", "1", "--epochs", "10", "--validate", "0.4",
                              "--load-pop", Path("pop.csv")});
     ASSERT_EQ(Run(args), 0) << err_.str();
     EXPECT_NE(out_.str().find("population of 3 loaded"), std::string::npos);
@@ -165,9 +198,8 @@ TEST_F(QuarrowRun, EvolveNeverLooksAtTestRowsWhileSearching) {
             else
                 args.insert(args.end(), {"--split", "0.8"});
             ASSERT_EQ(Run(args), 0) << err_.str();
-            EXPECT_EQ(err_.str(), "");
-            // Progress lines without their time estimates, up to the winner's training rows.
-            std::istringstream lines(Between(out_.str(), "scored on", "testing rows"));
+            // Progress lines without their time estimates, up to the winner's training.
+            std::istringstream lines(Between(out_.str(), "ranked on", "The winner, trained by"));
             for (std::string line; std::getline(lines, line);)
                 seen[shuffled] += line.substr(0, line.find(" left ")) + "\n";
             nets[shuffled] = Read("net.csv");
@@ -189,7 +221,7 @@ TEST_F(QuarrowRun, EvolveWinnerIsRebuiltByTrainAndPredictsAsReported) {
               0)
         << err_.str();
     const std::string report = out_.str();
-    const std::string testFigure = Between(report, "; testing rows ", "\n");
+    const std::string testFigure = Between(report, "y, testing rows (8): ", "\n");
     ASSERT_NE(testFigure, "") << report;
     std::istringstream command(Between(report, "quarrow train ", "\n"));
     std::vector<std::string> args = {"train"};
@@ -198,7 +230,6 @@ TEST_F(QuarrowRun, EvolveWinnerIsRebuiltByTrainAndPredictsAsReported) {
     args.insert(args.end(), {"--save", Path("rebuilt.csv")});
     ASSERT_EQ(Run(args), 0) << err_.str();
     EXPECT_EQ(Read("rebuilt.csv"), Read("winner.csv"));
-    EXPECT_EQ(Between(out_.str(), "; testing rows ", "\n"), testFigure);
 
     std::string testRows = "a,b,c,y\n";
     std::istringstream rows(EvolveSheet(false));
@@ -208,7 +239,8 @@ TEST_F(QuarrowRun, EvolveWinnerIsRebuiltByTrainAndPredictsAsReported) {
     Write("test_rows.csv", testRows);
     ASSERT_EQ(Run({"predict", Path("test_rows.csv"), "--net", Path("winner.csv")}), 0)
         << err_.str();
-    EXPECT_NE(out_.str().find("y: " + testFigure), std::string::npos) << out_.str() << testFigure;
+    EXPECT_NE(out_.str().find("y, all rows (8): " + testFigure), std::string::npos)
+        << out_.str() << testFigure;
 }
 
 // More than 5440 weights travel in two pages; a window of 2 rows and a pattern step of 2 leave
@@ -263,7 +295,7 @@ TEST_F(QuarrowRun, SheetSymbolAndRangeRowsCarryOverToPrediction) {
         ASSERT_EQ(Run({"predict", Path("new.csv"), "--net", Path("net.csv")}), 0) << err_.str();
     }
     std::string net = Read("net.csv");
-    EXPECT_NE(net.find("input,size,-0.2,4.2,\"S,M,L,XL\""), std::string::npos) << net;
+    EXPECT_NE(net.find("input,size,-0.2,4.2,\"s,m,l,xl\""), std::string::npos) << net;
 }
 
 // The split shares out the rows as the library did: its testing error is the one reported for
@@ -277,9 +309,8 @@ TEST_F(QuarrowRun, SplitRowsAreReportedAsTheLibrarySplitThem) {
                    "--epochs", "3", "--show", "8"}),
               0)
         << err_.str();
-    EXPECT_NE(out_.str().find("training rows RMS error"), std::string::npos) << out_.str();
-    EXPECT_NE(out_.str().find("over 6 rows; testing rows"), std::string::npos) << out_.str();
-    EXPECT_NE(out_.str().find("over 2 rows\n"), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("y, training rows (6): RMSE"), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("y, testing rows (2): RMSE"), std::string::npos) << out_.str();
 }
 
 TEST_F(QuarrowRun, EvolveScoredOnTestingNeedsTestingRows) {
@@ -300,12 +331,19 @@ TEST_F(QuarrowRun, BadInputGivesAMessageAndAnExitCode) {
     Write("colours.csv", kColours);
     EXPECT_EQ(Run({}), 2);
     EXPECT_EQ(Run({"--help"}), 0);
-    EXPECT_NE(out_.str().find("quarrow train"), std::string::npos);
+    EXPECT_NE(out_.str().find("train"), std::string::npos);
+    EXPECT_EQ(Run({"train", "--help"}), 0); // the command's own options
+    EXPECT_NE(out_.str().find("--validate"), std::string::npos) << out_.str();
+    EXPECT_EQ(out_.str().find("--population"), std::string::npos);
+    EXPECT_EQ(Run({"--version"}), 0);
+    EXPECT_EQ(out_.str().rfind("quarrow ", 0), 0u) << out_.str();
     EXPECT_EQ(Run({"fly"}), 2);
     EXPECT_EQ(Run({"train", Path("missing.csv"), "--inputs", "A", "--outputs", "B"}), 2);
     EXPECT_NE(err_.str().find("cannot open"), std::string::npos) << err_.str();
     EXPECT_EQ(Run({"train", Path("colours.csv"), "--inputs", "A", "--outputs", "Q"}), 2);
-    EXPECT_NE(err_.str().find("past the last column"), std::string::npos) << err_.str();
+    EXPECT_NE(err_.str().find("the sheet's columns are A r, B g, C b, D colour, E mode"),
+              std::string::npos)
+        << err_.str();
     EXPECT_EQ(
         Run({"train", Path("colours.csv"), "--inputs", "A", "--outputs", "D", "--rate", "fast"}),
         2);
@@ -313,6 +351,172 @@ TEST_F(QuarrowRun, BadInputGivesAMessageAndAnExitCode) {
     EXPECT_EQ(Run({"train", Path("colours.csv"), "--inputs", "A", "--outputs", "D", "--bogus"}), 2);
     EXPECT_EQ(Run({"predict", Path("colours.csv"), "--net", Path("colours.csv")}), 2);
     EXPECT_NE(err_.str().find("not a network"), std::string::npos) << err_.str();
+}
+
+// Each sheet is refused with its file, row and column and a non-zero exit; declaring the column
+// symbolic makes a text in it a class.
+TEST_F(QuarrowRun, ValuesTheNetworkCannotUseAreRefused) {
+    struct Case {
+        const char* sheet;
+        const char* message; // empty: accepted
+        bool symbolic;
+    } cases[] = {
+        {"x,y,m\n1,2,TEST\n2,3,TEST\n", "no TRAIN rows", false},
+        {"x,y\n1,2\nlow,3\n4,5\n", "row 3, column A (x): \"low\" is text in a column", false},
+        {"x,y\n1,2\nn/a,3\n", "row 3, column A (x): \"n/a\" is not a value", false},
+        {"x,y\n1,2\n2,NaN\n", "row 3, column B (y): \"NaN\" is not a value the network", false},
+        {"x,y\n1,2\n-inf,3\n", "row 3, column A (x): \"-inf\" is not a value", false},
+        {"x,y\n1,2\n1e300,3\n", "row 3, column A (x): 1e300 is larger", false},
+        {"x,y\n1,2\nn/a,3\n4,5\n", "", true},
+    };
+    for (const Case& c : cases) {
+        Write("bad.csv", c.sheet);
+        std::vector<std::string> args = {
+            "train", Path("bad.csv"), "--inputs", "x",      "--outputs",
+            "y",     "--epochs",      "2",        "--quiet"};
+        if (std::string(c.sheet).find(",m\n") != std::string::npos)
+            args.insert(args.end(), {"--mode", "m"});
+        if (c.symbolic) args.insert(args.end(), {"--symbolic", "x"});
+        const int code = Run(args);
+        if (*c.message == 0) {
+            EXPECT_EQ(code, 0) << err_.str();
+            continue;
+        }
+        EXPECT_EQ(code, 2) << c.sheet;
+        EXPECT_NE(err_.str().find(Path("bad.csv") + ": " + c.message), std::string::npos)
+            << err_.str();
+    }
+    EXPECT_EQ(Run({"train", Path("bad.csv"), "-i", "x", "-o", "y", "--rate", "2"}), 2);
+    EXPECT_NE(err_.str().find("--rate"), std::string::npos) << err_.str();
+}
+
+// Validation rows come from the TRAIN rows only, a share of each class; the weights kept are
+// those of the best validation point, so the final validation error is the curve's lowest.
+TEST_F(QuarrowRun, ValidationLeavesTestRowsAloneAndKeepsTheBestWeights) {
+    std::string sheet = "x,y,c,m\n";
+    for (int r = 0; r < 60; ++r)
+        sheet += std::to_string(r % 10) + "," + std::to_string((r * 7) % 11) + "," +
+                 (r % 3 == 0 ? "a" : "b") + "," + (r % 4 == 0 ? "TEST" : "TRAIN") + "\n";
+    Write("v.csv", sheet);
+    ASSERT_EQ(Run({"train",      Path("v.csv"), "-i",         "x",         "-o",
+                   "y",          "-m",          "m",          "--margin",  "0",
+                   "--validate", "0.25",        "--patience", "40",        "--chunk",
+                   "5",          "--epochs",    "400",        "--hidden",  "12",
+                   "--rate",     "0.9",         "--quiet",    "--metrics", Path("m.json")}),
+              0)
+        << err_.str();
+    // The set of every sheet row, from the JSON record.
+    auto modes = [&]() {
+        const std::string json = Read("m.json");
+        const size_t from = json.find("\"modes\":[") + 9;
+        std::vector<std::string> words;
+        for (size_t at = from; json[at] != ']'; at = json.find_first_of(",]", at + 1)) {
+            if (json[at] == ',') ++at;
+            words.push_back(json.substr(at + 1, json.find('"', at + 1) - at - 1));
+        }
+        return words;
+    };
+    std::vector<std::string> sets = modes();
+    ASSERT_EQ(sets.size(), 60u);
+    int validation = 0;
+    for (int r = 0; r < 60; ++r) {
+        validation += sets[r] == "VALIDATION";
+        EXPECT_EQ(sets[r] == "TEST", r % 4 == 0) << r; // TEST rows stay TEST rows
+    }
+    EXPECT_EQ(validation, 11); // a quarter of the 45 TRAIN rows
+    const std::string json = Read("m.json");
+    EXPECT_NE(json.find("\"stopRule\":\"validation patience"), std::string::npos) << json;
+
+    // y spans 0 .. 10 with no margin: validation RMSE / 10 is the 0..1 error.
+    auto number = [&](const std::string& key, size_t from) {
+        return std::stod(json.substr(json.find(key, from) + key.size()));
+    };
+    const size_t curve = json.find("\"validationCurve\":[") + 19;
+    double lowest = 1e9;
+    for (size_t at = curve; json[at - 1] != ']'; at = json.find_first_of(",]", at) + 1)
+        lowest = std::min(lowest, std::stod(json.substr(at)));
+    const double rmse = number("\"rmse\":", json.find("\"set\":\"validation\""));
+    EXPECT_NEAR(rmse / 10.0, lowest, 1e-12);
+
+    // The same run with the class column as output: every class gives its share.
+    // TRAIN rows: 15 of class a, 30 of class b; a quarter of each, rounded.
+    ASSERT_EQ(Run({"train", Path("v.csv"), "-i", "x:y", "-o", "c", "-m", "m", "--validate", "0.25",
+                   "--epochs", "5", "--quiet", "--metrics", Path("m.json")}),
+              0)
+        << err_.str();
+    sets = modes();
+    int perClass[2] = {0, 0};
+    for (int r = 0; r < 60; ++r)
+        perClass[r % 3 == 0 ? 0 : 1] += sets[r] == "VALIDATION";
+    EXPECT_EQ(perClass[0], 4);
+    EXPECT_EQ(perClass[1], 8);
+}
+
+// Training resumed from a saved network continues the same arithmetic: with no momentum and no
+// noise, 10 + 10 epochs give the weights of 20 epochs.
+TEST_F(QuarrowRun, ResumedTrainingEqualsOneLongerRun) {
+    std::string sheet = "a,b,y\n";
+    for (int r = 0; r < 12; ++r)
+        sheet += std::to_string(r) + "," + std::to_string(r % 4) + "," + std::to_string(r * r % 7) +
+                 "\n";
+    Write("r.csv", sheet);
+    for (const char* method : {"double", "fixed"}) {
+        auto train = [&](const char* epochs, const char* save, const char* from) {
+            std::vector<std::string> args = {"train",    Path("r.csv"), "-i",         "a,b",
+                                             "-o",       "y",           "--momentum", "0",
+                                             "--epochs", epochs,        "--method",   method,
+                                             "--quiet",  "--save",      Path(save)};
+            if (from) args.insert(args.end(), {"--net", Path(from)});
+            return Run(args);
+        };
+        ASSERT_EQ(train("20", "long.csv", nullptr), 0) << err_.str();
+        ASSERT_EQ(train("10", "half.csv", nullptr), 0) << err_.str();
+        ASSERT_EQ(train("10", "resumed.csv", "half.csv"), 0) << err_.str();
+        EXPECT_EQ(Read("resumed.csv"), Read("long.csv")) << method;
+    }
+    Write("other.csv", "a,z,y\n1,2,3\n");
+    EXPECT_EQ(Run({"train", Path("other.csv"), "-i", "a,z", "-o", "y", "--net", Path("long.csv")}),
+              2);
+    EXPECT_NE(err_.str().find("other columns"), std::string::npos) << err_.str();
+}
+
+// A sheet recalled in pieces gives the outputs of one recall of the whole sheet, whatever the
+// piece size, with a window, a pattern step and blank rows in the way.
+TEST_F(QuarrowRun, RecallInPiecesEqualsOneRecall) {
+    std::string text = "a,b,y\n";
+    for (int r = 0; r < 23; ++r)
+        text += r == 9 ? ",,\n"
+                       : std::to_string(r % 5) + "," + std::to_string(r % 3) + "," +
+                             std::to_string(r % 4) + "\n";
+    Write("p.csv", text);
+    ASSERT_EQ(Run({"train", Path("p.csv"), "-i", "a,b", "-o", "y", "--window", "2", "--step", "2",
+                   "--epochs", "30", "--quiet", "--save", Path("net.csv")}),
+              0)
+        << err_.str();
+    NetworkFile net;
+    Worksheet sheet;
+    std::string error;
+    ASSERT_TRUE(LoadNetworkFile(Path("net.csv"), &net, &error)) << error;
+    ASSERT_TRUE(LoadWorksheet(Path("p.csv"), &sheet, &error)) << error;
+    RangeRequest request;
+    request.recall = true;
+    request.window = 2;
+    request.columns = ColumnChoice{{0, 1}, {2}, -1};
+    request.inputBounds = net.inputBounds;
+    request.outputBounds = net.outputBounds;
+    Range range;
+    ASSERT_TRUE(BuildRange(sheet, request, &range, &error)) << error;
+    std::vector<std::vector<Cell>> whole, pieces;
+    ASSERT_TRUE(RecallRange(range, net.settings, net.weights, 1000, &whole, &error)) << error;
+    int answered = 0;
+    for (const Cell& c : whole[0])
+        answered += c.kind == CellKind::Number;
+    EXPECT_EQ(answered, 11);
+    for (int rows : {2, 3, 7, 10}) {
+        ASSERT_TRUE(RecallRange(range, net.settings, net.weights, rows, &pieces, &error)) << error;
+        for (int r = 0; r < range.rows(); ++r)
+            EXPECT_EQ(pieces[0][r].text, whole[0][r].text) << rows << " " << r;
+    }
 }
 
 } // namespace

@@ -33,21 +33,50 @@ TEST(ColumnLists, NamesLettersAndMistakes) {
     EXPECT_NE(error.find("--inputs"), std::string::npos) << error;
     EXPECT_FALSE(ResolveColumns(sheet, "A", "C", "B,D", &choice, &error));
     EXPECT_NE(error.find("--mode"), std::string::npos) << error;
-    EXPECT_FALSE(ResolveColumns(sheet, "A", "E", "", &choice, &error));
-    EXPECT_NE(error.find("past the last column"), std::string::npos) << error;
     EXPECT_FALSE(ResolveColumns(sheet, "x1", "A", "", &choice, &error));
     EXPECT_NE(error.find("twice"), std::string::npos) << error;
-    // A misspelt name reads as letters (CO, LO, R) and is refused as past the last column.
-    EXPECT_FALSE(ResolveColumns(sheet, "x1", "color", "", &choice, &error));
+}
+
+// Items are names first, letters only when no column has that name; ranges of either.
+TEST(ColumnLists, RangesAndNamesBeforeLetters) {
+    Worksheet sheet = Sheet("b,a,height,weight,e\n1,2,3,4,5\n");
+    struct Case {
+        const char* list;
+        std::vector<int> columns; // empty: refused
+    } cases[] = {
+        {"a", {1}},
+        {"A", {0}},
+        {"b:d", {0, 1, 2, 3}},
+        {"height:weight", {2, 3}},
+        {"A:C,e", {0, 1, 2, 4}},
+        {"a:height", {1, 2}},
+        {"D:B", {}},
+        {"F", {}},
+        {"color", {}},
+        {"x:e", {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<int> columns;
+        std::string error;
+        EXPECT_EQ(ColumnList(sheet, c.list, &columns, &error), !c.columns.empty()) << c.list;
+        if (!c.columns.empty()) {
+            EXPECT_EQ(columns, c.columns) << c.list;
+        }
+    }
+    std::vector<int> columns;
+    std::string error;
+    EXPECT_FALSE(ColumnList(sheet, "hieght", &columns, &error));
+    EXPECT_EQ(error, "no column \"hieght\"; the sheet's columns are A b, B a, C height, D weight, "
+                     "E e");
 }
 
 TEST(Symbols, ListsSplitAsTheLibrarySplitsThem) {
     std::vector<std::string> symbols;
     std::string error;
     ASSERT_TRUE(SymbolsOfList("red, green ,,blue,", &symbols, &error));
-    EXPECT_EQ(symbols, (std::vector<std::string>{"RED", "GREEN ", "BLUE"}));
+    EXPECT_EQ(symbols, (std::vector<std::string>{"red", "green ", "blue"}));
     ASSERT_TRUE(SymbolsOfList("abcdefghijklmnopqrst", &symbols, &error));
-    EXPECT_EQ(symbols[0], "ABCDEFGHIJKLMNO");
+    EXPECT_EQ(symbols[0], "abcdefghijklmno");
     EXPECT_FALSE(SymbolsOfList("a, ,b", &symbols, &error));
     EXPECT_EQ(SymbolIndex({"RED", "BLUE"}, "blue"), 1);
     EXPECT_EQ(SymbolIndex({"RED", "BLUE"}, "blu"), -1);
@@ -67,8 +96,8 @@ TEST(Range, BlankRowsSymbolsAndAddedSymbolRow) {
     EXPECT_EQ(range.sheetRow[4], -1);
     EXPECT_TRUE(range.modeColumn);
     EXPECT_EQ(range.mode[4], "SYMBOL");
-    EXPECT_EQ(range.outputs[0].bounds.symbols, (std::vector<std::string>{"YES", "NO"}));
-    EXPECT_EQ(range.outputs[0].cells[4].text, "YES,NO");
+    EXPECT_EQ(range.outputs[0].bounds.symbols, (std::vector<std::string>{"no", "yes"}));
+    EXPECT_EQ(range.outputs[0].cells[4].text, "no,yes");
     EXPECT_TRUE(range.inputs[0].cells[4].empty());
     EXPECT_EQ(range.dataRows(), 3);
     // Symbols stand for k + 0.5: the data spans 0.5 .. 1.5, widened by nothing.
@@ -108,11 +137,11 @@ TEST(Range, SymbolsOfTheMinAndMaxRowsJoinTheList) {
     Range range;
     std::string error;
     ASSERT_TRUE(BuildRange(sheet, WithMode(), &range, &error)) << error;
-    EXPECT_EQ(range.outputs[0].bounds.symbols, (std::vector<std::string>{"LOW", "TOP", "MID"}));
+    EXPECT_EQ(range.outputs[0].bounds.symbols, (std::vector<std::string>{"LOW", "MID", "TOP"}));
     ASSERT_EQ(range.symbolRow, 4); // added, as the sheet has none
-    EXPECT_EQ(range.outputs[0].cells[4].text, "LOW,TOP,MID");
+    EXPECT_EQ(range.outputs[0].cells[4].text, "LOW,MID,TOP");
     EXPECT_EQ(range.outputs[0].bounds.lo, 0.0); // LOW in the MIN row: its band starts at 0
-    EXPECT_EQ(range.outputs[0].bounds.hi, 2.0); // TOP in the MAX row: its band ends at 2
+    EXPECT_EQ(range.outputs[0].bounds.hi, 3.0); // TOP in the MAX row: its band ends at 3
 }
 
 TEST(Range, RefusesWhatTheLibraryWouldMisread) {
@@ -154,8 +183,14 @@ TEST(Range, RecallKeepsTheTrainedBoundsAndSymbols) {
     request.outputBounds = {ColumnBounds{0.0, 2.0, {"X", "Y"}}};
     Range range;
     std::string error;
-    EXPECT_FALSE(BuildRange(sheet, request, &range, &error)); // 9 lies outside 0.5 .. 2.5
+    // 9 lies outside 0.5 .. 2.5: recalled at the edge and flagged, or refused when strict.
+    ASSERT_TRUE(BuildRange(sheet, request, &range, &error)) << error;
+    EXPECT_EQ(range.outOfRange[2], 1);
+    EXPECT_EQ(range.inputs[0].cells[2].number, 2.5);
+    request.strict = true;
+    EXPECT_FALSE(BuildRange(sheet, request, &range, &error));
     EXPECT_NE(error.find("outside the range"), std::string::npos) << error;
+    request.strict = false;
 
     sheet = Sheet("a,b\n1,x\n2,\n");
     ASSERT_TRUE(BuildRange(sheet, request, &range, &error)) << error;

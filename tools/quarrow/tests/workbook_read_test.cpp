@@ -1,0 +1,199 @@
+#include "workbook_pack.h"
+#include "workbook_read.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kData = QUARROW_TEST_DATA;
+
+// One expected cell: 'n' a number (compared bit for bit), 't' a text, '-' empty.
+struct Want {
+    char kind;
+    double number;
+    const char* text;
+};
+const Want E{'-', 0.0, ""};
+Want N(double v) {
+    return Want{'n', v, nullptr};
+}
+Want T(const char* text) {
+    return Want{'t', 0.0, text};
+}
+
+void ExpectSheet(const Worksheet& sheet, const std::vector<std::string>& names,
+                 const std::vector<std::vector<Want>>& rows) {
+    ASSERT_EQ(sheet.names, names);
+    ASSERT_EQ(sheet.rowCount(), static_cast<int>(rows.size()));
+    for (int r = 0; r < sheet.rowCount(); ++r) {
+        ASSERT_EQ(sheet.rows[r].size(), names.size()) << "row " << r;
+        for (size_t c = 0; c < names.size(); ++c) {
+            const Cell& got = sheet.rows[r][c];
+            const Want& want = rows[r][c];
+            SCOPED_TRACE("row " + std::to_string(r) + " column " + names[c]);
+            switch (want.kind) {
+            case 'n':
+                ASSERT_EQ(got.kind, CellKind::Number) << got.text;
+                EXPECT_EQ(std::memcmp(&got.number, &want.number, sizeof(double)), 0)
+                    << got.number << " != " << want.number;
+                break;
+            case 't':
+                ASSERT_EQ(got.kind, CellKind::Text);
+                EXPECT_EQ(got.text, want.text);
+                break;
+            default:
+                EXPECT_TRUE(got.empty()) << got.text;
+            }
+        }
+    }
+}
+
+Worksheet Load(const std::string& file, const std::string& sheetName) {
+    Worksheet sheet;
+    std::string error;
+    EXPECT_TRUE(LoadSheetFile(kData + "/" + file, sheetName, &sheet, &error)) << error;
+    return sheet;
+}
+
+// Numbers are read as the file stores them (here with 16 digits), not as they were first typed.
+TEST(WorkbookRead, CellsWrittenByAnotherLibraryKeepTheirTypes) {
+    ExpectSheet(Load("openpyxl.xlsx", "data SET"), {"Num", "Word", "Flag", "Err", "Date", "Gap"},
+                {{N(0.1), T("alpha"), T("TRUE"), T("#N/A"), N(43832), E},
+                 {N(-2.5e-300), E, T("FALSE"), T("#DIV/0!"), E, N(7)},
+                 {N(1.234567890123457e+17), T("12"), E, T("#VALUE!"), E, E},
+                 {E, E, E, E, E, E},
+                 {N(1.5e308), T("beta"), T("TRUE"), E, E, N(-0.0)}});
+    ExpectSheet(Load("openpyxl.xlsx", ""), {"Note"}, {{T("only words here")}});
+}
+
+// Prefixed element names, a workbook and sheets outside the usual folders, shared strings with
+// rich-text runs, references left out, rows out of order, formulas, far empty styled cells.
+TEST(WorkbookRead, HandWrittenPackageIsPlacedCellByCell) {
+    ExpectSheet(Load("hand.xlsx", ""), {"Name", "Value", "A & B"},
+                {{T("rich text"), N(2), T("x")},
+                 {E, E, E},
+                 {E, T("inline"), E},
+                 {E, E, N(3.25)},
+                 {N(1.7976931348623157e308), N(4.9406564584124654e-324), E}});
+    ExpectSheet(Load("hand.xlsx", "Hidden"), {"secret"}, {});
+}
+
+TEST(WorkbookRead, CsvStartingWithTheLettersOfAZipIsStillCsv) {
+    const std::string path = testing::TempDir() + "pk_names.csv";
+    std::ofstream(path) << "PKey,Value\nk1,2\n";
+    Worksheet sheet;
+    std::string error;
+    ASSERT_TRUE(LoadSheetFile(path, "", &sheet, &error)) << error;
+    ExpectSheet(sheet, {"PKey", "Value"}, {{T("k1"), N(2)}});
+}
+
+TEST(WorkbookRead, BrokenOrOversizedFilesAreRefusedWithAReason) {
+    struct Case {
+        const char* file;
+        const char* sheetName;
+        const char* message;
+    } cases[] = {
+        {"not_a_zip.xlsx", "", "not a zip archive"},
+        {"encrypted.xlsx", "", "password-protected"},
+        {"truncated.xlsx", "", "damaged (its zip directory is missing: the file may be cut short)"},
+        {"damaged.xlsx", "", "the workbook is damaged ("},
+        {"hand.xlsx", "Nope", "no sheet \"Nope\"; its sheets are \"Hidden\", \"Chart\", \"Hand\""},
+        {"hand.xlsx", "chart", "sheet \"Chart\" is not a worksheet (chartsheet)"},
+        {"far_cell.xlsx", "", "cell XFD1048576 lies past column ZZ"},
+        {"too_many_rows.xlsx", "", "cell A40000 lies past row 32001"},
+        {"sparse.xlsx", "", "too sparse: 3000 rows by 702 named columns hold only 703 values"},
+        {"make_workbooks.py", "Data", "is a CSV file, which has no sheets"},
+    };
+    for (const Case& c : cases) {
+        Worksheet sheet;
+        sheet.names = {"stale"};
+        std::string error;
+        EXPECT_FALSE(LoadSheetFile(kData + "/" + c.file, c.sheetName, &sheet, &error)) << c.file;
+        EXPECT_NE(error.find(c.message), std::string::npos) << c.file << ": " << error;
+        EXPECT_EQ(error.rfind(kData + "/" + c.file, 0), 0u) << error;
+        EXPECT_TRUE(sheet.names.empty()) << c.file;
+    }
+}
+
+// One value cell under a names row, and what becomes of it: its text, or the reader's message.
+TEST(WorkbookRead, EachCellValueIsDecodedOrRefusedByName) {
+    const struct {
+        const char* cell;
+        const char* text;
+        const char* message;
+    } cases[] = {
+        {"<c r='A2' t='inlineStr'><is><t>a_x000A_b_x005F_x0041_</t></is></c>", "a\nb_x0041_", ""},
+        {"<c r='A2' t='inlineStr'><v>in v</v></c>", "in v", ""},
+        {"<c r='A2' t='s'><v>1</v></c>", "bc", ""},
+        {"<c r='A2' t='str'><f>A1</f><v>N</v></c>", "N", ""},
+        {"<c r='A2' t='d'><v>2020-01-02T00:00:00</v></c>", "2020-01-02T00:00:00", ""},
+        {"<c r='A2' t='inlineStr'><is><t>x</t><rPh><t>y</t></rPh></is></c>", "x", ""},
+        {"<c r='A2'><v>abc</v></c>", "", "cell A2 holds \"abc\" where a number belongs"},
+        {"<c r='A2'><v>0x10</v></c>", "", "cell A2 holds \"0x10\" where a number belongs"},
+        {"<c r='A2'><v>1e999</v></c>", "", "cell A2 holds 1e999, which is too large for a double"},
+        {"<c r='A2' t='s'><v>3</v></c>", "", "cell A2 refers to shared string 3, which"},
+        {"<c r='A2' t='b'><v>2</v></c>", "", "cell A2 holds \"2\" where a boolean belongs"},
+        {"<c r='A2' t='q'><v>1</v></c>", "", "cell A2 has the unknown type \"q\""},
+        {"<c r='A0'><v>1</v></c>", "", "damaged (a cell named \"A0\")"},
+        {"<c r='B2'><v>1</v></c>", "", "row 2 has a value in column B, which has no name"},
+        {"<c r='A2'><v>1</v>", "", "the sheet is damaged (mismatched tag on line 1)"},
+    };
+    for (const auto& c : cases) {
+        const std::string xml = std::string("<worksheet><sheetData><row r='1'><c t='inlineStr'>"
+                                            "<is><t>Name</t></is></c></row><row r='2'>") +
+                                c.cell + "</row></sheetData></worksheet>";
+        Worksheet sheet;
+        std::string error;
+        const bool ok = ReadWorkbookSheet(WorkbookAround(xml), "", &sheet, &error);
+        if (*c.message) {
+            EXPECT_FALSE(ok) << c.cell;
+            EXPECT_NE(error.find(c.message), std::string::npos) << c.cell << ": " << error;
+        } else {
+            ASSERT_TRUE(ok) << c.cell << ": " << error;
+            ExpectSheet(sheet, {"Name"}, {{T(c.text)}});
+        }
+    }
+    // A document type could declare entities that expand without end.
+    Worksheet sheet;
+    std::string error;
+    EXPECT_FALSE(ReadWorkbookSheet(
+        WorkbookAround("<!DOCTYPE w [<!ENTITY e 'x'>]><worksheet>&e;</worksheet>"), "", &sheet,
+        &error));
+    EXPECT_NE(error.find("declares a document type"), std::string::npos) << error;
+}
+
+std::string Bytes(const std::string& file) {
+    std::ifstream in(kData + "/" + file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Two megabytes of blanks unpack from four kilobytes; a few kilobytes of shared strings parse
+// into a tree of megabytes; the grid is bounded whatever the values.
+TEST(WorkbookRead, UnpackingParsingAndTheGridStopAtTheirLimits) {
+    WorkbookLimits unpacked, tree, cells;
+    unpacked.maxUnpackedBytes = 1 << 20;
+    tree.maxTreeBytes = 1 << 20;
+    cells.maxCells = 17;
+    const struct {
+        const char* file;
+        const WorkbookLimits& limits;
+        const char* message;
+    } cases[] = {
+        {"bomb.xlsx", unpacked, "sheets/hand.xml is too large once unpacked"},
+        {"many_strings.xlsx", tree, "book/strings.xml holds too many elements to read"},
+        {"hand.xlsx", cells, "too large: more than 17 cells"},
+    };
+    for (const auto& c : cases) {
+        Worksheet sheet;
+        std::string error;
+        EXPECT_FALSE(ReadWorkbookSheet(Bytes(c.file), "", &sheet, &error, c.limits));
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+    }
+}
+
+} // namespace
