@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
-.PHONY: deps build demo test test-sanitize test-windows bench format clean
+.PHONY: deps build demo test test-report test-sanitize test-windows bench format clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -18,6 +18,10 @@ demo: build
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# The report page drawn by headless Chromium (installs it; not part of `make test`).
+test-report: build
+	bash scripts/test-report.sh $(BUILD)
+
 test-sanitize: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQUAR_SANITIZE=ON -DQUAR_BENCH=OFF >/dev/null
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
@@ -28,6 +32,8 @@ test-windows:
 	bash scripts/test-windows.sh
 
 bench: build
+	@if [ -x $(BUILD)/bench/fann_compare ]; then $(BUILD)/bench/fann_compare; \
+	else echo "fann_compare not built: install libfann-dev"; fi
 	$(BUILD)/bench/training_bench
 	$(BUILD)/bench/exp_bench
 

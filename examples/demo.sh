@@ -9,6 +9,8 @@ quarrow="$build/tools/quarrow/quarrow"
 sheets="$here/sheets"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+results="$build/demo-results" # kept after the demo: a workbook and a page to open
+mkdir -p "$results"
 
 for program in "$quarrow" "$build/examples/xor_example"; do
   if [ ! -x "$program" ]; then
@@ -26,7 +28,8 @@ step "1. Exclusive-or through the library's exports (2-2-1 network, both methods
 
 step "2. Classify trees: symbolic input (bark) and symbolic output (kind), TRAIN/TEST rows"
 "$quarrow" train "$sheets/trees.csv" --inputs leaf_length,leaf_width,bark,height \
-  --outputs kind --mode mode --hidden 6 --epochs 300 --show 6 --save "$work/trees_net.csv"
+  --outputs kind --mode mode --hidden 6 --epochs 300 --show 6 --save "$work/trees_net.csv" \
+  --xlsx "$results/trees.xlsx" --report "$results/trees.html"
 
 step "3. Name the kind of trees not seen before"
 "$quarrow" predict "$sheets/trees_new.csv" --net "$work/trees_net.csv"
@@ -53,4 +56,5 @@ step "7. The genetic supervisor's breeding, its population kept for one more gen
 step "8. The trained tree network, unit by unit"
 "$quarrow" weights "$work/trees_net.csv" --bins 8
 
-printf '\nDemo finished.\n'
+printf '\nDemo finished. The tree classifier of step 2, to open in a spreadsheet program and a\n'
+printf 'browser:\n  %s\n  %s\n' "$results/trees.xlsx" "$results/trees.html"

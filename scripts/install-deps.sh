@@ -3,9 +3,16 @@
 # nothing is fetched when everything is there already.
 set -euo pipefail
 need=()
-# CLI11: the host's command line. libzip, pugixml, expat: the host reads workbooks; python3-openpyxl writes the test workbooks.
-for pkg in cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libzip-dev libpugixml-dev \
-  libexpat1-dev pkg-config python3-openpyxl; do
+packages=(
+  cmake make g++ pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libfann-dev       # the side-by-side benchmark
+  libcli11-dev      # the host's command line
+  libzip-dev libpugixml-dev libexpat1-dev # the host reads workbooks
+  libxlsxwriter-dev # and writes the results workbook
+  python3-openpyxl  # writes the reader's test workbooks and reads the written ones back
+)
+for pkg in "${packages[@]}"; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then

@@ -1,5 +1,6 @@
 // The pass of the double method: every product and sum in the order written below, each one
 // rounded by itself (no fused or reordered arithmetic), so every build gives the same bits.
+#include "engine/pass_kernels.h"
 #include "engine/pattern_walk.h"
 #include "engine/random.h"
 #include "engine/transfer.h"
@@ -7,6 +8,9 @@
 namespace {
 
 PassLayout<double, double, double, double> layout;
+const PassKernels* kernels;
+
+constexpr int32_t kLogisticCode = 3; // its units go through the kernels, several at once
 
 struct DoubleSteps {
     static void BeginPass() {
@@ -14,6 +18,7 @@ struct DoubleSteps {
                     gNet.lastChangesDouble);
         layout.rateFactor = (1.0 - gNet.momentum) * gNet.learningRate;
         layout.symmetric = gNet.transferCode == 5;
+        kernels = &ActiveKernels();
     }
 
     static void Load(int32_t p, int32_t learn) {
@@ -34,17 +39,20 @@ struct DoubleSteps {
         }
     }
 
+    // Each unit's net input is built in its own activation slot, then passed through the
+    // transfer function.
     static void Forward() {
+        const bool logistic = gNet.transferCode == kLogisticCode;
         for (int32_t l = 1; l < gNet.layerCount; ++l) {
-            const int32_t n = gNet.layerSize[l - 1];
-            const double* below = layout.activations[l - 1];
-            const double* w = layout.weights[l];
+            const int32_t units = gNet.layerSize[l];
             double* unit = layout.activations[l];
-            for (int32_t j = 0; j < gNet.layerSize[l]; ++j, w += n + 1) {
-                double net = 0.0;
-                for (int32_t i = 0; i <= n; ++i)
-                    net = below[i] * w[i] + net;
-                unit[j] = ApplyTransferDouble(net);
+            kernels->forwardDouble(layout.activations[l - 1], layout.weights[l],
+                                   gNet.layerSize[l - 1] + 1, units, unit);
+            if (logistic && units > 1) {
+                kernels->logisticDouble(unit, units, gNet.transferGain);
+            } else {
+                for (int32_t j = 0; j < units; ++j)
+                    unit[j] = ApplyTransferDouble(unit[j]);
             }
         }
     }
@@ -83,54 +91,25 @@ struct DoubleSteps {
     }
 
     // Each hidden delta is the slope times the sum, over the units above in ascending order,
-    // of delta x weight. The sums are built in the delta array itself, one unit above at a
-    // time, which keeps each unit's own order of addition and walks the weights in storage
-    // order.
+    // of delta x weight.
     static void HiddenDeltas() {
         for (int32_t l = gNet.layerCount - 2; l >= 1; --l) {
             const int32_t n = gNet.layerSize[l];
-            const int32_t above = gNet.layerSize[l + 1];
             const double* y = layout.activations[l];
-            const double* deltaAbove = layout.deltas[l + 1];
-            const double* w = layout.weights[l + 1];
             double* s = layout.deltas[l];
-            for (int32_t j = 0; j < n; ++j)
-                s[j] = 0.0;
-            for (int32_t k = 0; k < above; ++k, w += n + 1) {
-                const double dk = deltaAbove[k];
-                for (int32_t j = 0; j < n; ++j)
-                    s[j] = dk * w[j] + s[j];
-            }
+            kernels->backDouble(layout.deltas[l + 1], layout.weights[l + 1], n,
+                                gNet.layerSize[l + 1], s);
             for (int32_t j = 0; j < n; ++j)
                 s[j] = s[j] * Slope(y[j]);
         }
     }
 
     static void UpdateWeights() {
-        const double momentum = gNet.momentum;
-        for (int32_t l = 1; l < gNet.layerCount; ++l) {
-            const int32_t n = gNet.layerSize[l - 1];
-            const double* a = layout.activations[l - 1];
-            const double* delta = layout.deltas[l];
-            double* w = layout.weights[l];
-            double* last = layout.lastChanges[l];
-            for (int32_t j = 0; j < gNet.layerSize[l]; ++j, w += n + 1, last += n + 1) {
-                const double g = layout.rateFactor * delta[j];
-                if (momentum != 0.0) {
-                    for (int32_t i = 0; i <= n; ++i) {
-                        const double change = a[i] * g + last[i] * momentum;
-                        last[i] = change;
-                        w[i] = w[i] + change;
-                    }
-                } else {
-                    for (int32_t i = 0; i <= n; ++i) {
-                        const double change = a[i] * g;
-                        last[i] = change;
-                        w[i] = w[i] + change;
-                    }
-                }
-            }
-        }
+        for (int32_t l = 1; l < gNet.layerCount; ++l)
+            kernels->updateDouble(layout.weights[l], layout.lastChanges[l],
+                                  layout.activations[l - 1], gNet.layerSize[l - 1] + 1,
+                                  gNet.layerSize[l], layout.deltas[l], layout.rateFactor,
+                                  gNet.momentum);
     }
 
     static void EndPass(int32_t evaluated) {

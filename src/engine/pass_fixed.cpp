@@ -3,21 +3,20 @@
 // bits wraps unless it says it saturates, so a network trains to the same bits on every build. The
 // deltas carry a factor 2 that the weight increment c / 32 on the 2^26 scale takes out again.
 #include "engine/fixed_math.h"
+#include "engine/pass_kernels.h"
 #include "engine/pattern_walk.h"
 #include "engine/random.h"
 #include "engine/transfer.h"
 
 namespace {
 
-constexpr int32_t kWeightLimitHigh = 1073741823; // just below 16.0
-constexpr int32_t kWeightLimitLow = -1073741824; // -16.0
-
 PassLayout<int16_t, int32_t, int16_t, int32_t> layout; // rateFactor: Q15
+const PassKernels* kernels;
 
-// The weight's upper half: the weight in units of 1/1024, -16384 ... 16383 in range.
-inline int32_t UpperHalf(int32_t w) {
-    return w >> 16;
-}
+// Units whose sums one kernel call leaves on the stack.
+constexpr int32_t kChunk = 128;
+// Layers with fewer inputs (bias included) are summed without the kernels.
+constexpr int32_t kNarrow = 8;
 
 struct FixedSteps {
     static void BeginPass() {
@@ -26,6 +25,7 @@ struct FixedSteps {
         const int32_t r = OneMinusQ15(gNet.momentumFixed);
         layout.rateFactor = Wrap16(RoundShift(gNet.learningRateFixed * r, 15));
         layout.symmetric = gNet.transferCode == 5;
+        kernels = &ActiveKernels();
     }
 
     // Training inputs get a draw from 0 ... N of noise, other passes its mean N / 2. A sum
@@ -51,18 +51,30 @@ struct FixedSteps {
     }
 
     // Each term (w >> 16) x a is rounded to Q16 by itself before it is added; the sum wraps
-    // at 32 bits.
+    // at 32 bits. Layers of few inputs are summed here: a kernel call would cost more than
+    // their sums.
     static void Forward() {
+        int32_t net[kChunk];
         for (int32_t l = 1; l < gNet.layerCount; ++l) {
-            const int32_t n = gNet.layerSize[l - 1];
+            const int32_t inputs = gNet.layerSize[l - 1] + 1;
+            const int32_t units = gNet.layerSize[l];
             const int16_t* below = layout.activations[l - 1];
             const int32_t* w = layout.weights[l];
             int16_t* unit = layout.activations[l];
-            for (int32_t j = 0; j < gNet.layerSize[l]; ++j, w += n + 1) {
-                uint32_t net = 0;
-                for (int32_t i = 0; i <= n; ++i)
-                    net += uint32_t(RoundShift(UpperHalf(w[i]) * below[i], 9));
-                unit[j] = ApplyTransferFixed(int32_t(net));
+            if (inputs < kNarrow) {
+                for (int32_t j = 0; j < units; ++j, w += inputs) {
+                    uint32_t sum = 0;
+                    for (int32_t i = 0; i < inputs; ++i)
+                        sum += uint32_t(RoundShift((w[i] >> 16) * below[i], 9));
+                    unit[j] = ApplyTransferFixed(int32_t(sum));
+                }
+                continue;
+            }
+            for (int32_t j0 = 0; j0 < units; j0 += kChunk) {
+                const int32_t count = units - j0 < kChunk ? units - j0 : kChunk;
+                kernels->forwardFixed(below, w + int64_t(j0) * inputs, inputs, count, net);
+                for (int32_t q = 0; q < count; ++q)
+                    unit[j0 + q] = ApplyTransferFixed(net[q]);
             }
         }
     }
@@ -102,55 +114,31 @@ struct FixedSteps {
         gNet.passError = sum;
     }
 
+    // Each sum over the units above is of terms (w >> 16) x delta rounded to Q15 by itself.
     static void HiddenDeltas() {
+        int32_t sums[kChunk];
         for (int32_t l = gNet.layerCount - 2; l >= 1; --l) {
             const int32_t n = gNet.layerSize[l];
-            const int32_t above = gNet.layerSize[l + 1];
             const int16_t* y = layout.activations[l];
-            const int16_t* deltaAbove = layout.deltas[l + 1];
             int16_t* delta = layout.deltas[l];
-            for (int32_t j = 0; j < n; ++j) {
-                const int32_t* w = layout.weights[l + 1] + j;
-                uint32_t s = 0;
-                for (int32_t k = 0; k < above; ++k, w += n + 1)
-                    s += uint32_t(RoundShift(UpperHalf(*w) * deltaAbove[k], 10));
-                delta[j] = HiddenDeltaQ15(Slope(y[j]), int32_t(s));
+            for (int32_t j0 = 0; j0 < n; j0 += kChunk) {
+                const int32_t count = n - j0 < kChunk ? n - j0 : kChunk;
+                kernels->backFixed(layout.deltas[l + 1], layout.weights[l + 1] + j0, n,
+                                   gNet.layerSize[l + 1], count, sums);
+                for (int32_t q = 0; q < count; ++q)
+                    delta[j0 + q] = HiddenDeltaQ15(Slope(y[j0 + q]), sums[q]);
             }
         }
     }
 
-    // c = a x g + last change x momentum: each product fits in 32 bits and their sum wraps as
-    // 32-bit arithmetic does (it cannot overflow for a momentum of 0 ... 32767). With a
-    // momentum of 0 the second product is 0, which is the plain c = a x g. 2c can pass 32
-    // bits; the new last change keeps bits 16 ... 31 of the wrapped doubling.
-    static void UpdateUnit(int32_t* w, int16_t* last, const int16_t* a, int32_t n, int32_t g,
-                           int32_t momentum) {
-        for (int32_t i = 0; i <= n; ++i) {
-            const int32_t c = WrapAdd32(a[i] * g, last[i] * momentum);
-            last[i] = RoundHalfOfDoubled(c);
-            const int32_t weight = WrapAdd32(w[i], WrapAdd32(c, 16) >> 5);
-            // Bits 31 and 30 differ once the weight has left -2^30 ... 2^30 - 1.
-            if (((uint32_t(weight) >> 31) ^ (uint32_t(weight) >> 30)) & 1u)
-                w[i] = c >= 0 ? kWeightLimitHigh : kWeightLimitLow;
-            else
-                w[i] = weight;
-        }
-    }
-
+    // c = a x g + last change x momentum, each product within 32 bits and their sum wrapping
+    // at 32 bits; the weight moves by c / 32 on its 2^26 scale and stops at +-16.0.
     static void UpdateWeights() {
-        const int32_t momentum = gNet.momentumFixed;
-        for (int32_t l = 1; l < gNet.layerCount; ++l) {
-            const int32_t n = gNet.layerSize[l - 1];
-            const int16_t* a = layout.activations[l - 1];
-            const int16_t* delta = layout.deltas[l];
-            int32_t* w = layout.weights[l];
-            int16_t* last = layout.lastChanges[l];
-            for (int32_t j = 0; j < gNet.layerSize[l]; ++j, w += n + 1, last += n + 1) {
-                const int32_t g =
-                    Wrap16(RoundShiftWide(int64_t(delta[j]) * layout.rateFactor * 2, 16));
-                UpdateUnit(w, last, a, n, g, momentum);
-            }
-        }
+        for (int32_t l = 1; l < gNet.layerCount; ++l)
+            kernels->updateFixed(layout.weights[l], layout.lastChanges[l],
+                                 layout.activations[l - 1], gNet.layerSize[l - 1] + 1,
+                                 gNet.layerSize[l], layout.deltas[l], layout.rateFactor,
+                                 gNet.momentumFixed);
     }
 
     static void EndPass(int32_t evaluated) {

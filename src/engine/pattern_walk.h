@@ -64,6 +64,7 @@ template <class Steps> void WalkPatterns(int32_t learn, int32_t testing) {
     gNet.passError = 0.0;
     Steps::BeginPass();
     int32_t evaluated = 0;
+    int32_t sincePeek = 0; // p % interval, kept without a division per pattern
 
     for (int32_t p = 0; p < gNet.patterns; p += step) {
         const bool trainFlag = gNet.patternFlags[p] == MODE_TRAIN;
@@ -87,8 +88,10 @@ template <class Steps> void WalkPatterns(int32_t learn, int32_t testing) {
             Steps::HiddenDeltas();
             Steps::UpdateWeights();
         }
-        if (p % interval == 0) PeekMessages();
+        if (sincePeek == 0) PeekMessages();
         if (p > INT32_MAX - step) break;
+        sincePeek += step;
+        if (sincePeek >= interval) sincePeek %= interval;
     }
     Steps::EndPass(evaluated);
 }

@@ -16,7 +16,7 @@
 namespace {
 
 const char kDescription[] =
-    "quarrow: neural networks on worksheets saved as CSV files.\n"
+    "quarrow: neural networks on worksheets: CSV files or .xlsx workbooks.\n"
     "The first row of a sheet names its columns. Columns are chosen by name (\"x1,x2\"), by\n"
     "spreadsheet letter (\"A,B\") or as ranges (\"A:D\", \"height:weight\"); a name is tried\n"
     "before letters. A column of texts is symbolic: each text is one class. An empty row is a\n"
@@ -26,7 +26,9 @@ const char kDescription[] =
 // The options that shape the network and its training, shared by train and evolve.
 void AddSheetOptions(CLI::App* app, SheetArgs* a, std::string* hidden, std::string* method) {
     NetSettings& s = a->settings;
-    app->add_option("sheet", a->sheet, "the worksheet (a CSV file)")->required();
+    app->add_option("sheet", a->sheet, "the worksheet: a CSV file or an .xlsx workbook")
+        ->required();
+    app->add_option("--sheet", a->sheetName, "the workbook's sheet to read (default: the first)");
     app->add_option("--inputs,-i", a->inputs, "input columns")->required();
     app->add_option("--outputs,-o", a->outputs, "output columns")->required();
     app->add_option("--mode,-m", a->mode, "the mode column (TRAIN, TEST, SKIP, MIN, MAX, SYMBOL)");
@@ -151,6 +153,9 @@ int RunQuarrow(const std::vector<std::string>& args, std::ostream& out, std::ost
     t->add_option("--save", train.save, "save the network to this file");
     t->add_option("--out", train.out, "write the sheet with the predictions to this CSV file");
     t->add_option("--metrics", train.metrics, "write every figure of the run to this JSON file");
+    t->add_option("--xlsx", train.xlsx,
+                  "write a workbook: the sheet with its predictions, the figures and charts");
+    t->add_option("--report", train.report, "write a report page (HTML) with the charts");
     t->add_option("--bins", train.bins, "bins of the weight histogram")->check(CLI::Range(1, 30));
     t->add_option("--show", train.show, "rows shown with their predictions")
         ->check(CLI::Range(0, 100000));
@@ -158,13 +163,19 @@ int RunQuarrow(const std::vector<std::string>& args, std::ostream& out, std::ost
 
     PredictArgs predict;
     CLI::App* p = app.add_subcommand("predict", "predict a sheet with a saved network");
-    p->add_option("sheet", predict.sheet, "the worksheet (a CSV file)")->required();
+    p->add_option("sheet", predict.sheet, "the worksheet: a CSV file or an .xlsx workbook")
+        ->required();
+    p->add_option("--sheet", predict.sheetName,
+                  "the workbook's sheet to read (default: the first)");
     p->add_option("--net", predict.net, "the saved network")->required();
     p->add_option("--out", predict.out, "write the sheet with the predictions to this CSV file");
     p->add_option("--inputs,-i", predict.inputs, "input columns (default: by the network's names)");
     p->add_option("--mode,-m", predict.mode, "the mode column: scores per TRAIN and TEST rows");
     p->add_flag("--strict", predict.strict, "refuse rows outside the trained range");
     p->add_option("--metrics", predict.metrics, "write the figures to this JSON file");
+    p->add_option("--xlsx", predict.xlsx,
+                  "write a workbook: the sheet with its predictions, the figures and charts");
+    p->add_option("--report", predict.report, "write a report page (HTML) with the charts");
     p->add_flag("--quiet,-q", predict.quiet, "no text report");
 
     EvolveArgs evolve;
@@ -231,6 +242,7 @@ int RunQuarrow(const std::vector<std::string>& args, std::ostream& out, std::ost
         ->capture_default_str();
     e->add_option("--save-pop", evolve.savePop, "keep the population in a one-column sheet");
     e->add_option("--load-pop", evolve.loadPop, "start from a saved population");
+    e->add_option("--report", evolve.report, "write a report page (HTML) of the designs");
 
     WeightsArgs weights;
     CLI::App* w = app.add_subcommand("weights", "show the weights of a saved network");

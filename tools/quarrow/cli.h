@@ -12,6 +12,7 @@
 // What every command that builds a network from a sheet is told.
 struct SheetArgs {
     std::string sheet;
+    std::string sheetName;             // a workbook's sheet; empty: the first
     std::string inputs, outputs, mode; // column lists: names, letters or ranges
     std::vector<std::string> symbolic; // columns whose every value is a category
     std::vector<std::string> classes;  // "COLUMN=a,b,c": an explicit symbol order
@@ -27,13 +28,15 @@ struct TrainArgs {
     int patience = 0;       // epochs without a better validation error; 0: the default
     std::string encoding;   // "coded" or "one-hot" ("" the default)
     std::string save, out, resume, metrics;
+    std::string xlsx, report; // the results workbook and the report page
     int bins = 10;
     int show = 8;
     bool quiet = false;
 };
 
 struct PredictArgs {
-    std::string sheet, net, out, inputs, mode, metrics;
+    std::string sheet, sheetName, net, out, inputs, mode, metrics;
+    std::string xlsx, report;
     bool strict = false;
     bool quiet = false;
 };
@@ -49,6 +52,7 @@ struct EvolveArgs {
     std::string encoding;  // as train's --encoding ("" the default)
     std::string save, savePop, loadPop;
     bool dropInputs = false;
+    std::string report; // a report page of the designs
     bool populationGiven = false;
 };
 

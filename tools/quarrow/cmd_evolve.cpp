@@ -4,6 +4,7 @@
 #include "csv.h"
 #include "design_search.h"
 #include "holdout.h"
+#include "run_files.h"
 #include "supervisor_search.h"
 
 #include <algorithm>
@@ -126,6 +127,21 @@ bool ReadPopulation(const std::string& path, std::vector<Cell>* cells, std::stri
     return true;
 }
 
+// A design as the report page lists it.
+SchemaFigures DesignFigures(const Range& range, const Candidate& c, const std::string& label) {
+    SchemaFigures f;
+    f.label = label;
+    f.hidden = c.design.hidden;
+    f.rate = c.design.rate;
+    f.momentum = c.design.momentum;
+    f.noise = c.design.noise;
+    f.error = c.error;
+    f.epochs = c.epochs;
+    for (size_t k = 0; k < range.inputs.size(); ++k)
+        if (c.design.inputs[k]) f.inputs += (f.inputs.empty() ? "" : ",") + range.inputs[k].name;
+    return f;
+}
+
 void PrintKeptInputs(std::ostream& out, const Range& range, const std::vector<Candidate>& last,
                      const std::string& what) {
     out << "\nInputs kept across " << what << " (" << last.size() << " designs)\n";
@@ -215,6 +231,7 @@ int CommandEvolve(const EvolveArgs& a, std::ostream& out, std::ostream& err) {
             << a.loadPop << "\n";
     out << "\n";
 
+    RunFigures run = RunRecord("evolve", a.sheet.sheet, range);
     auto progress = [&](const SearchProgress& p) {
         const double spent = std::chrono::duration<double>(Clocked::now() - started).count();
         const double left =
@@ -229,6 +246,8 @@ int CommandEvolve(const EvolveArgs& a, std::ostream& out, std::ostream& err) {
                       stage.c_str(), p.trained, p.total, FigureText(range, p.latest.figure).c_str(),
                       p.latest.error, Clock(left).c_str());
         out << head << DesignText(range, p.latest.design) << "\n";
+        run.schemas.push_back(DesignFigures(
+            range, p.latest, stage.empty() ? "#" + std::to_string(p.trained) : stage));
     };
     SearchResult result;
     bool ok;
@@ -250,6 +269,8 @@ int CommandEvolve(const EvolveArgs& a, std::ostream& out, std::ostream& err) {
         if (!SavePopulation(a.savePop, &error)) return fail(1, error);
         out << "Saved the population to " << a.savePop << "\n";
     }
+    run.schemas.push_back(DesignFigures(range, result.best, "best"));
+    if (!WriteRunFiles("", a.report, sheet, run, false, out, &error)) return fail(1, error);
     PrintKeptInputs(out, range, result.last,
                     a.search == "breed"     ? "the last population"
                     : a.search == "halving" ? "the last rung"

@@ -6,8 +6,10 @@
 #include "network_file.h"
 #include "recall.h"
 #include "report_text.h"
+#include "run_files.h"
 #include "scoring.h"
 #include "sheet_checks.h"
+#include "workbook_read.h"
 
 namespace {
 
@@ -47,7 +49,8 @@ int CommandPredict(const PredictArgs& a, std::ostream& out, std::ostream& err) {
     NetworkFile net;
     Worksheet sheet;
     std::string error;
-    if (!LoadNetworkFile(a.net, &net, &error) || !LoadWorksheet(a.sheet, &sheet, &error))
+    if (!LoadNetworkFile(a.net, &net, &error) ||
+        !LoadSheetFile(a.sheet, a.sheetName, &sheet, &error))
         return fail(2, error);
     const int originalColumns = sheet.columnCount();
 
@@ -98,6 +101,8 @@ int CommandPredict(const PredictArgs& a, std::ostream& out, std::ostream& err) {
     run.sheet = a.sheet;
     run.inputs = net.inputNames;
     run.outputs = net.outputNames;
+    run.layers = LayerSizes(net.settings, static_cast<int>(net.inputNames.size()),
+                            NetworkOutputCount(net.outputBounds, net.settings.oneHot));
     const std::vector<std::string> sets = PredictSets(range, request.columns.mode >= 0);
     if (range.targetsComplete) run.sets = ScoreSets(range, outputs, sets, {"all", "train", "test"});
     run.predictions = SheetPredictions(range, sheet.rowCount(), outputs, sets);
@@ -119,6 +124,15 @@ int CommandPredict(const PredictArgs& a, std::ostream& out, std::ostream& err) {
     if (!a.metrics.empty() && !WriteTextFile(a.metrics, MetricsJson(run), &error))
         return fail(1, error);
 
+    if (!a.xlsx.empty() || !a.report.empty()) {
+        // The workbook shows the sheet as it came, without the output columns added for recall.
+        Worksheet given = sheet;
+        given.names.resize(originalColumns);
+        for (auto& row : given.rows)
+            row.resize(originalColumns);
+        if (!WriteRunFiles(a.xlsx, a.report, given, run, a.quiet, out, &error))
+            return fail(1, error);
+    }
     Worksheet result = WithPredictions(sheet, originalColumns, run.predictions);
     if (a.out.empty()) { // on the terminal, short numbers read better
         for (auto& row : result.rows)

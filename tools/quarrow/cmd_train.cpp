@@ -6,6 +6,7 @@
 #include "metrics_json.h"
 #include "network_file.h"
 #include "report_text.h"
+#include "run_files.h"
 #include "scoring.h"
 
 #include <algorithm>
@@ -182,13 +183,7 @@ int CommandTrain(const TrainArgs& a, std::ostream& out, std::ostream& err) {
     const int held = HoldOut(&range, plan.validate, s.seed);
     if (plan.validate > 0.0) range.modeColumn = true;
 
-    RunFigures run;
-    run.command = "train";
-    run.sheet = a.sheet.sheet;
-    for (const RangeColumn& c : range.inputs)
-        run.inputs.push_back(c.name);
-    for (const RangeColumn& c : range.targets)
-        run.outputs.push_back(c.name);
+    RunFigures run = RunRecord("train", a.sheet.sheet, range);
     run.layers = LayerSizes(s, static_cast<int>(range.inputs.size()),
                             static_cast<int>(range.outputs.size()));
     RecordSettings(&run, s, plan, a);
@@ -316,6 +311,7 @@ int CommandTrain(const TrainArgs& a, std::ostream& out, std::ostream& err) {
         if (!WriteTextFile(a.metrics, MetricsJson(run), &error)) return fail(1, error);
         if (!a.quiet) out << "Wrote the figures to " << a.metrics << "\n";
     }
+    if (!WriteRunFiles(a.xlsx, a.report, sheet, run, a.quiet, out, &error)) return fail(1, error);
     if (!a.save.empty()) {
         if (!SaveNetworkFile(a.save, net, &error)) return fail(1, error);
         if (!a.quiet) out << "\nSaved the network to " << a.save << "\n";

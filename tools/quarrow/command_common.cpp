@@ -4,6 +4,7 @@
 #include "column_lists.h"
 #include "sheet_checks.h"
 #include "symbols.h"
+#include "workbook_read.h"
 #include "xl_column.h"
 
 #include <algorithm>
@@ -11,7 +12,7 @@
 
 bool LoadSheetColumns(const SheetArgs& a, Worksheet* sheet, ColumnChoice* choice,
                       std::string* error) {
-    if (!LoadWorksheet(a.sheet, sheet, error)) return false;
+    if (!LoadSheetFile(a.sheet, a.sheetName, sheet, error)) return false;
     if (!ResolveColumns(*sheet, a.inputs, a.outputs, a.mode, choice, error)) return false;
     std::vector<int> symbolic;
     for (const std::string& name : a.symbolic) {
@@ -156,6 +157,17 @@ Worksheet WithPredictions(const Worksheet& sheet, int columns, const RowPredicti
         }
     }
     return result;
+}
+
+RunFigures RunRecord(const std::string& command, const std::string& sheet, const Range& range) {
+    RunFigures run;
+    run.command = command;
+    run.sheet = sheet;
+    for (const RangeColumn& c : range.inputs)
+        run.inputs.push_back(c.name);
+    for (const RangeColumn& c : range.targets)
+        run.outputs.push_back(c.name);
+    return run;
 }
 
 bool RecordWeights(const Range& range, const NetSettings& s, std::vector<double>* weights,

@@ -35,6 +35,9 @@ void PrintWeightHistogram(std::ostream& out, const std::vector<double>& weights,
 // some row's inputs lay outside the range the network was trained on.
 Worksheet WithPredictions(const Worksheet& sheet, int columns, const RowPredictions& predictions);
 
+// A run record started for `command` on `sheet`: the range's input and target column names.
+RunFigures RunRecord(const std::string& command, const std::string& sheet, const Range& range);
+
 // The weights of the current network and their histogram, into the run record.
 bool RecordWeights(const Range& range, const NetSettings& s, std::vector<double>* weights,
                    RunFigures* run, std::string* error);

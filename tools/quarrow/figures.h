@@ -52,6 +52,16 @@ struct RowPredictions {
     std::vector<bool> outOfRange;   // per sheet row
 };
 
+// One network design that `evolve` bred and scored.
+struct SchemaFigures {
+    std::string label;       // its rank or name as shown, e.g. "best", "2"
+    std::vector<int> hidden; // units per hidden layer
+    double rate = 0.0, momentum = 0.0, noise = 0.0;
+    double error = 0.0; // its score; lower is better
+    int epochs = 0;
+    std::string inputs; // the input columns it uses, comma-separated
+};
+
 struct RunFigures {
     std::string command;                                       // "train", "predict", "evolve"
     std::string sheet;                                         // the input file
@@ -73,5 +83,6 @@ struct RunFigures {
 
     std::vector<SetFigures> sets;
     RowPredictions predictions;
+    std::vector<SchemaFigures> schemas; // evolve only
     std::vector<std::string> warnings;
 };

@@ -5,6 +5,7 @@
 #include "network_file.h"
 #include "recall.h"
 #include "symbols.h"
+#include "workbook_pack.h"
 #include "worksheet.h"
 
 #include <gtest/gtest.h>
@@ -103,6 +104,47 @@ TEST_F(QuarrowRun, PredictRepeatsTheTrainedNetworkInBothMethodsAndEncodings) {
             EXPECT_NE(sheet.at(r, 5).text, UpperText(sheet.at(r, 5).text)) << r;
         }
     }
+}
+
+// The same sheet as a workbook (numbers as numbers, texts inline) trains the same network and
+// predicts the same rows as its CSV twin.
+TEST_F(QuarrowRun, WorkbookTrainsAndPredictsAsItsCsvTwin) {
+    Write("colours.csv", kColours);
+    std::string xml = "<worksheet><sheetData>";
+    std::istringstream lines(kColours);
+    std::string line;
+    for (int row = 1; std::getline(lines, line); ++row) {
+        xml += "<row r=\"" + std::to_string(row) + "\">";
+        std::istringstream fields(line);
+        std::string field;
+        for (int column = 0; std::getline(fields, field, ','); ++column) {
+            const std::string ref = ColumnLetters(column) + std::to_string(row);
+            if (field.empty()) continue;
+            if (CellFromField(field).kind == CellKind::Number)
+                xml += "<c r=\"" + ref + "\"><v>" + field + "</v></c>";
+            else
+                xml += "<c r=\"" + ref + "\" t=\"inlineStr\"><is><t>" + field + "</t></is></c>";
+        }
+        xml += "</row>";
+    }
+    Write("colours.xlsx", WorkbookAround(xml + "</sheetData></worksheet>"));
+    for (const char* book : {"colours.csv", "colours.xlsx"}) {
+        const std::string stem = std::string(book) + ".";
+        ASSERT_EQ(Run({"train", Path(book), "--inputs", "A:C", "--outputs", "colour", "--mode",
+                       "mode", "--hidden", "3", "--epochs", "40", "--save", Path(stem + "net")}),
+                  0)
+            << err_.str();
+        ASSERT_EQ(
+            Run({"predict", Path(book), "--net", Path(stem + "net"), "--out", Path(stem + "out")}),
+            0)
+            << err_.str();
+    }
+    EXPECT_EQ(Read("colours.xlsx.net"), Read("colours.csv.net"));
+    EXPECT_EQ(Read("colours.xlsx.out"), Read("colours.csv.out"));
+    EXPECT_NE(Run({"train", Path("colours.xlsx"), "--sheet", "Other", "--inputs", "A:C",
+                   "--outputs", "colour"}),
+              0);
+    EXPECT_NE(err_.str().find("Hand"), std::string::npos) << err_.str(); // the sheets it has
 }
 
 TEST_F(QuarrowRun, PredictWithoutTargetsAndWeightsListing) {

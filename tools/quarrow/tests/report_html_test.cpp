@@ -1,0 +1,112 @@
+// The report page: well-formed, escaped, bounded in size, and drawn by a real browser.
+#include "figures_support.h"
+#include "report_html.h"
+#include "svg_chart.h"
+
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+int CountNodes(const pugi::xml_node& root, const char* name) {
+    return static_cast<int>(root.select_nodes((std::string("//") + name).c_str()).size());
+}
+
+TEST(ReportPage, WellFormedAndEscaped) {
+    std::string page = HtmlReport(SampleRun());
+    pugi::xml_document doc;
+    pugi::xml_parse_result parsed =
+        doc.load_string(page.c_str(), pugi::parse_default | pugi::parse_doctype);
+    ASSERT_TRUE(parsed) << parsed.description() << " at " << parsed.offset;
+    EXPECT_EQ(CountNodes(doc, "script") + CountNodes(doc, "link") + CountNodes(doc, "img"), 0);
+    // network, curves, two confusion charts, one scatter, histogram
+    EXPECT_EQ(CountNodes(doc, "svg"), 6);
+    // Markup in names is text, never elements.
+    EXPECT_EQ(CountNodes(doc, "b"), 0);
+    EXPECT_NE(page.find("&lt;b&gt;&amp;&quot;y&quot;"), std::string::npos);
+    EXPECT_NE(page.find("trees &amp; &lt;more&gt;.csv"), std::string::npos);
+    EXPECT_NE(page.find("validation patience"), std::string::npos);
+    EXPECT_NE(page.find("x,colour"), std::string::npos); // the evolved design's inputs
+    // A run that measured nothing still makes a page.
+    EXPECT_TRUE(doc.load_string(HtmlReport(RunFigures{}).c_str(),
+                                pugi::parse_default | pugi::parse_doctype));
+}
+
+// However long the curves and however many points, the page stays small, and a single spike
+// among 30 000 epochs is still drawn.
+TEST(ReportPage, LargeRunsStaySmall) {
+    RunFigures run = SampleRun();
+    const int n = 30000;
+    run.trainCurve.assign(n, 0.1);
+    run.validationCurve.assign(n, 0.2);
+    run.trainCurve[12345] = 0.9;
+    run.sets[0].outputs[0].actual.clear();
+    run.sets[0].outputs[0].predicted.clear();
+    for (int k = 0; k < n; ++k) {
+        run.sets[0].outputs[0].actual.push_back(std::sin(k * 0.37) * 100);
+        run.sets[0].outputs[0].predicted.push_back(std::cos(k * 0.11) * 100);
+    }
+    std::string page = HtmlReport(run);
+    EXPECT_LT(page.size(), 300u * 1024) << "bytes";
+
+    std::vector<CurvePoint> drawn = SampleCurve(run.trainCurve, 800);
+    EXPECT_LE(drawn.size(), 1600u);
+    double top = 0.0;
+    for (const CurvePoint& p : drawn)
+        top = std::max(top, p.y);
+    EXPECT_EQ(top, 0.9);
+}
+
+// Few values are all drawn; a value that is not finite breaks the line rather than bending it.
+TEST(ReportPage, CurveSampling) {
+    double nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<CurvePoint> few = SampleCurve({1.0, nan, 3.0}, 100);
+    ASSERT_EQ(few.size(), 3u);
+    EXPECT_EQ(few[2].x, 3.0);
+    EXPECT_TRUE(std::isnan(few[1].y));
+    // Four columns of 2 500 values: the lowest and highest of each, in their order.
+    std::vector<double> values(10000, 5.0);
+    values[10] = 9.0, values[20] = 1.0, values[7000] = nan;
+    std::vector<CurvePoint> many = SampleCurve(values, 4);
+    ASSERT_GE(many.size(), 2u);
+    EXPECT_EQ(many[0].x, 11.0);
+    EXPECT_EQ(many[0].y, 9.0);
+    EXPECT_EQ(many[1].y, 1.0);
+}
+
+// Only under `make test-report`: Chromium draws the page and the picture shows the charts.
+TEST(ReportPage, BrowserDrawsIt) {
+    const char* chromium = std::getenv("QUARROW_CHROMIUM");
+    if (chromium == nullptr) GTEST_SKIP() << "set QUARROW_CHROMIUM (make test-report)";
+    fs::path dir = fs::path(::testing::TempDir()) / "report_render";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "profile");
+    std::ofstream(dir / "report.html") << HtmlReport(SampleRun());
+    fs::path png = dir / "report.png";
+    std::string command =
+        std::string(chromium) +
+        " --headless --no-sandbox --disable-gpu --disable-background-networking"
+        " --disable-component-update --disable-sync --no-first-run --user-data-dir='" +
+        (dir / "profile").string() + "' --screenshot='" + png.string() +
+        "' --window-size=1200,1600 'file://" + (dir / "report.html").string() + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    // The validation curve's colour must be on the picture, not only the text.
+    std::string check =
+        "/usr/bin/python3 -c \"import sys; from PIL import Image; "
+        "im = Image.open(sys.argv[1]).convert('RGB'); "
+        "n = sum(1 for p in im.getdata() if abs(p[0]-221)+abs(p[1]-138)+abs(p[2]-30) < 40); "
+        "print(im.size, n); sys.exit(0 if n > 200 else 1)\" '" +
+        png.string() + "'";
+    EXPECT_EQ(std::system(check.c_str()), 0) << png;
+    if (const char* keep = std::getenv("QUARROW_REPORT_PNG"))
+        fs::copy_file(png, keep, fs::copy_options::overwrite_existing);
+}
+
+} // namespace
