@@ -41,14 +41,17 @@ step "4. Flight distance of a throw: numeric columns with MIN/MAX rows, 16-bit f
 step "5. Predict distances of new throws"
 "$quarrow" predict "$sheets/throws_new.csv" --net "$work/throws_net.csv"
 
-step "6. Evolve network designs for the throws (scored on the TEST rows)"
+step "6. Search network designs for the throws, keep the winner and predict with it"
 "$quarrow" evolve "$sheets/throws.csv" --inputs speed,angle --outputs distance --mode mode \
-  --population 6 --generations 3 --epochs 300 --score test --max-noise 0.05 \
-  --save-pop "$work/population.csv"
+  --max-noise 0.05 --save "$work/throws_evolved.csv"
+"$quarrow" predict "$sheets/throws_new.csv" --net "$work/throws_evolved.csv"
 
-step "7. Go on with the saved population for one more generation"
+step "7. The genetic supervisor's breeding, its population kept for one more generation"
 "$quarrow" evolve "$sheets/throws.csv" --inputs speed,angle --outputs distance --mode mode \
-  --generations 1 --epochs 300 --score test --load-pop "$work/population.csv"
+  --search breed --population 6 --generations 3 --max-noise 0.05 \
+  --save-pop "$work/population.csv"
+"$quarrow" evolve "$sheets/throws.csv" --inputs speed,angle --outputs distance --mode mode \
+  --search breed --generations 1 --load-pop "$work/population.csv"
 
 step "8. The trained tree network, unit by unit"
 "$quarrow" weights "$work/trees_net.csv" --bins 8

@@ -181,45 +181,64 @@ int RunQuarrow(const std::vector<std::string>& args, std::ostream& out, std::ost
 
     EvolveArgs evolve;
     std::string evolveHidden, evolveMethod;
-    CLI::App* e = app.add_subcommand("evolve", "evolve network designs with the genetic search");
+    CLI::App* e = app.add_subcommand("evolve", "search network designs (inputs, layers, rate, "
+                                               "momentum, noise) and train the best");
     AddSheetOptions(e, &evolve.sheet, &evolveHidden, &evolveMethod);
-    e->add_option("--population", evolve.population, "schemas per generation")
+    e->add_option("--search", evolve.search,
+                  "random, halving (successive halving) or breed (the genetic supervisor)")
+        ->check(CLI::IsMember({"random", "halving", "breed"}))
+        ->capture_default_str();
+    e->add_option("--networks", evolve.networks, "designs tried by random search or halving")
+        ->check(CLI::Range(1, 100000))
+        ->capture_default_str();
+    e->add_option("--validate", evolve.validate,
+                  "share of the TRAIN rows held out to rank the designs (as train holds it out)")
+        ->check(CLI::Range(0.05, 0.9))
+        ->capture_default_str();
+    e->add_option("--encoding", evolve.encoding, "symbolic outputs: one-hot or coded (as train)")
+        ->check(CLI::IsMember({"one-hot", "coded"}));
+    e->add_option("--save", evolve.save, "save the winning network to this file");
+    e->add_flag("--drop-inputs", evolve.dropInputs,
+                "then leave the winner's inputs out one at a time, each for good when the "
+                "validation error is no worse");
+    e->add_option("--population", evolve.plan.population, "breed: schemas per generation")
         ->check(CLI::Range(1, kMaxPopulation))
         ->capture_default_str();
-    e->add_option("--generations", evolve.generations, "generations")
+    e->add_option("--generations", evolve.plan.generations, "generations")
         ->check(CLI::Range(1, 1000))
         ->capture_default_str();
-    e->add_option("--epochs", evolve.epochs, "epochs per schema")
+    e->add_option("--epochs", evolve.plan.epochs, "epochs per design")
         ->check(CLI::Range(1, kMaxEpochs))
         ->capture_default_str();
-    e->add_option("--score", evolve.score, "which error scores a schema")
-        ->check(CLI::IsMember({"train", "test"}))
+    e->add_option("--score", evolve.score,
+                  "which rows rank the designs (test: the TEST figures are then not honest)")
+        ->check(CLI::IsMember({"validation", "train", "test"}))
         ->capture_default_str();
-    e->add_option("--breed", evolve.breed, "breeding rule 1, 2 or 3")
+    e->add_option("--breed", evolve.plan.breed, "breeding rule 1, 2 or 3")
         ->check(CLI::Range(1, 3))
         ->capture_default_str();
-    e->add_option("--crossover", evolve.crossover, "crossover rate")
+    e->add_option("--crossover", evolve.plan.crossover, "crossover rate")
         ->check(CLI::Range(0.0, 10.0))
         ->capture_default_str();
-    e->add_option("--mutation", evolve.mutation, "mutation rate")
+    e->add_option("--mutation", evolve.plan.mutation, "mutation rate")
         ->check(CLI::Range(0.0, 1.0))
         ->capture_default_str();
-    e->add_option("--max-layers", evolve.maxLayers, "largest layer count")
+    e->add_option("--max-layers", evolve.space.maxLayers, "largest layer count")
         ->check(CLI::Range(2, 5))
         ->capture_default_str();
-    e->add_option("--max-hidden", evolve.maxHidden, "largest hidden layer")
-        ->check(CLI::Range(0, 1000))
+    e->add_option("--max-hidden", evolve.space.maxHidden, "largest hidden layer drawn")
+        ->check(CLI::Range(1, 1000))
         ->capture_default_str();
-    e->add_option("--inclusion", evolve.inclusion, "chance that an input is used")
+    e->add_option("--inclusion", evolve.space.inclusion, "chance that an input is used")
         ->check(CLI::Range(0.01, 1.0))
         ->capture_default_str();
-    e->add_option("--min-rate", evolve.minRate, "smallest learning rate drawn")
+    e->add_option("--min-rate", evolve.space.minRate, "smallest learning rate drawn")
         ->check(CLI::Range(0.0, 1.0))
         ->capture_default_str();
-    e->add_option("--max-momentum", evolve.maxMomentum, "largest momentum drawn")
+    e->add_option("--max-momentum", evolve.space.maxMomentum, "largest momentum drawn")
         ->check(CLI::Range(0.0, 1.0))
         ->capture_default_str();
-    e->add_option("--max-noise", evolve.maxNoise, "largest noise drawn")
+    e->add_option("--max-noise", evolve.space.maxNoise, "largest noise drawn")
         ->check(CLI::Range(0.0, 0.1))
         ->capture_default_str();
     e->add_option("--save-pop", evolve.savePop, "keep the population in a one-column sheet");

@@ -2,6 +2,7 @@
 // same definitions parse the arguments and print every command's --help.
 #pragma once
 
+#include "search_settings.h"
 #include "settings.h"
 
 #include <ostream>
@@ -42,12 +43,16 @@ struct PredictArgs {
 
 struct EvolveArgs {
     SheetArgs sheet;
-    int population = 8, generations = 3, epochs = 100, breed = 1, maxLayers = 3, maxHidden = 8;
-    double crossover = 1.0, mutation = 0.2, inclusion = 0.7, minRate = 0.1, maxMomentum = 0.9,
-           maxNoise = 0.0;
-    std::string score = "train";
-    std::string savePop, loadPop;
-    std::string report;
+    std::string search = "random"; // random, halving or breed
+    int networks = 40;             // designs of random search and halving
+    DesignSpace space;
+    BreedingPlan plan; // its epochs are every design's
+    std::string score = "validation";
+    double validate = 0.2; // share of the TRAIN rows that ranks the designs
+    std::string encoding;  // as train's --encoding ("" the default)
+    std::string save, savePop, loadPop;
+    bool dropInputs = false;
+    std::string report; // a report page of the designs
     bool populationGiven = false;
 };
 

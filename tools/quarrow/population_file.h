@@ -3,11 +3,12 @@
 
 #include "worksheet.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
-constexpr int kPopulationHead = 33; // settings and header cells before the first schema
-constexpr int kSchemaCells = 17;
+constexpr size_t kPopulationHead = 33; // settings and header cells before the first schema
+constexpr size_t kSchemaCells = 17;
 constexpr int kSettingsMaxLayers = 8;
 constexpr int kSettingsMaxHidden = 9; // then 10, 11, 12
 constexpr int kHeaderSize = 22;

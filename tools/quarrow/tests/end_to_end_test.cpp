@@ -174,34 +174,130 @@ TEST_F(QuarrowRun, PredictWithoutTargetsAndWeightsListing) {
 
 TEST_F(QuarrowRun, EvolveKeepsItsPopulation) {
     Write("colours.csv", kColours);
-    ASSERT_EQ(Run({"evolve", Path("colours.csv"), "--inputs", "A,B,C", "--outputs", "D", "--mode",
-                   "E", "--population", "3", "--generations", "2", "--epochs", "10", "--save-pop",
-                   Path("pop.csv")}),
-              0)
-        << err_.str();
-    const std::string first = out_.str();
-    EXPECT_NE(first.find("Generation 2"), std::string::npos) << first;
-    EXPECT_NE(first.find("best"), std::string::npos);
+    const std::vector<std::string> breed = {"evolve",        Path("colours.csv"),
+                                            "--inputs",      "A,B,C",
+                                            "--outputs",     "D",
+                                            "--mode",        "E",
+                                            "--search",      "breed",
+                                            "--population",  "3",
+                                            "--generations", "2",
+                                            "--epochs",      "10",
+                                            "--validate",    "0.4"};
+    for (const char* name : {"pop.csv", "again.csv"}) {
+        std::vector<std::string> args = breed;
+        args.insert(args.end(), {"--save-pop", Path(name)});
+        ASSERT_EQ(Run(args), 0) << err_.str();
+    }
+    EXPECT_NE(out_.str().find("gen 2 #3"), std::string::npos) << out_.str();
     std::string pop = Read("pop.csv");
     EXPECT_EQ(std::count(pop.begin(), pop.end(), '\n'), 1 + 33 + 17 * 3);
-    // The same seed gives the same run.
-    ASSERT_EQ(Run({"evolve", Path("colours.csv"), "--inputs", "A,B,C", "--outputs", "D", "--mode",
-                   "E", "--population", "3", "--generations", "2", "--epochs", "10"}),
-              0);
-    EXPECT_EQ(out_.str().substr(0, first.rfind("Saved")), first.substr(0, first.rfind("Saved")));
-    ASSERT_EQ(Run({"evolve", Path("colours.csv"), "--inputs", "A,B,C", "--outputs", "D", "--mode",
-                   "E", "--generations", "1", "--epochs", "10", "--load-pop", Path("pop.csv")}),
+    EXPECT_EQ(Read("again.csv"), pop); // the same seed gives the same run
+    std::vector<std::string> args(breed.begin(), breed.begin() + 10);
+    args.insert(args.end(), {"--generations", "1", "--epochs", "10", "--validate", "0.4",
+                             "--load-pop", Path("pop.csv")});
+    ASSERT_EQ(Run(args), 0) << err_.str();
+    EXPECT_NE(out_.str().find("population of 3 loaded"), std::string::npos);
+}
+
+// y depends on a and b; c is noise. Every fifth row is a TEST row in the mode column, or, with
+// no mode column, the last fifth of the rows (for --split 0.8).
+std::string EvolveSheet(bool shuffledTestTargets, bool modeColumn = true) {
+    auto isTest = [&](int r) { return modeColumn ? r % 5 == 4 : r >= 32; };
+    std::vector<int> testTargets;
+    for (int r = 0; r < 40; ++r)
+        if (isTest(r)) testTargets.push_back((r % 6) * 3 + r % 4);
+    if (shuffledTestTargets) std::reverse(testTargets.begin(), testTargets.end());
+    std::string text = modeColumn ? "a,b,c,y,mode\n" : "a,b,c,y\n";
+    for (int r = 0, t = 0; r < 40; ++r) {
+        const int y = isTest(r) ? testTargets[t++] : (r % 6) * 3 + r % 4;
+        text += std::to_string(r % 6) + "," + std::to_string(r % 4) + "," +
+                std::to_string((r * 7) % 9) + "," + std::to_string(y) +
+                (modeColumn ? (isTest(r) ? ",TEST\n" : ",TRAIN\n") : "\n");
+    }
+    return text;
+}
+
+std::string Between(const std::string& text, const std::string& from, const std::string& to) {
+    const size_t a = text.find(from);
+    const size_t b = text.find(to, a == std::string::npos ? 0 : a + from.size());
+    if (a == std::string::npos || b == std::string::npos) return "";
+    return text.substr(a + from.size(), b - a - from.size());
+}
+
+// What the search saw and the network it chose stay the same when the TEST rows' targets are
+// shuffled among themselves (the columns' ranges stay the same): the search never reads them.
+TEST_F(QuarrowRun, EvolveNeverLooksAtTestRowsWhileSearching) {
+    for (bool modeColumn : {true, false}) {
+        std::string seen[2], nets[2];
+        for (int shuffled : {0, 1}) {
+            Write("sheet.csv", EvolveSheet(shuffled, modeColumn));
+            std::vector<std::string> args = {
+                "evolve", Path("sheet.csv"), "--inputs", "a,b,c",    "--outputs",
+                "y",      "--networks",      "4",        "--epochs", "40",
+                "--save", Path("net.csv")};
+            if (modeColumn)
+                args.insert(args.end(), {"--mode", "mode"});
+            else
+                args.insert(args.end(), {"--split", "0.8"});
+            ASSERT_EQ(Run(args), 0) << err_.str();
+            // Progress lines without their time estimates, up to the winner's training.
+            std::istringstream lines(Between(out_.str(), "ranked on", "The winner, trained by"));
+            for (std::string line; std::getline(lines, line);)
+                seen[shuffled] += line.substr(0, line.find(" left ")) + "\n";
+            nets[shuffled] = Read("net.csv");
+        }
+        EXPECT_NE(seen[0].find("4/4"), std::string::npos) << seen[0];
+        EXPECT_NE(seen[0].find("the 8 TEST rows stay unseen"), std::string::npos) << seen[0];
+        EXPECT_EQ(seen[0], seen[1]) << modeColumn;
+        EXPECT_EQ(nets[0], nets[1]) << modeColumn;
+    }
+}
+
+// The winner is the network that the printed train command rebuilds weight for weight, and the
+// saved winner predicts the TEST rows exactly as the search's report says.
+TEST_F(QuarrowRun, EvolveWinnerIsRebuiltByTrainAndPredictsAsReported) {
+    Write("sheet.csv", EvolveSheet(false));
+    ASSERT_EQ(Run({"evolve", Path("sheet.csv"), "--inputs", "a,b,c", "--outputs", "y", "--mode",
+                   "mode", "--search", "halving", "--networks", "3", "--epochs", "45",
+                   "--max-noise", "0.05", "--save", Path("winner.csv")}),
               0)
         << err_.str();
-    EXPECT_NE(out_.str().find("population of 3 loaded"), std::string::npos);
+    const std::string report = out_.str();
+    const std::string testFigure = Between(report, "y, testing rows (8): ", "\n");
+    ASSERT_NE(testFigure, "") << report;
+    std::istringstream command(Between(report, "quarrow train ", "\n"));
+    std::vector<std::string> args = {"train"};
+    for (std::string word; command >> word;)
+        args.push_back(word);
+    args.insert(args.end(), {"--save", Path("rebuilt.csv")});
+    ASSERT_EQ(Run(args), 0) << err_.str();
+    EXPECT_EQ(Read("rebuilt.csv"), Read("winner.csv"));
+
+    std::string testRows = "a,b,c,y\n";
+    std::istringstream rows(EvolveSheet(false));
+    for (std::string row; std::getline(rows, row);)
+        if (row.find(",TEST") != std::string::npos)
+            testRows += row.substr(0, row.rfind(',')) + "\n";
+    Write("test_rows.csv", testRows);
+    ASSERT_EQ(Run({"predict", Path("test_rows.csv"), "--net", Path("winner.csv")}), 0)
+        << err_.str();
+    EXPECT_NE(out_.str().find("y, all rows (8): " + testFigure), std::string::npos)
+        << out_.str() << testFigure;
 }
 
 // A saved population is checked against the command line's limits before it is trained.
 TEST_F(QuarrowRun, HostilePopulationFilesAreRefused) {
     Write("colours.csv", kColours);
-    ASSERT_EQ(Run({"evolve", Path("colours.csv"), "--inputs", "A,B,C", "--outputs", "D", "--mode",
-                   "E", "--population", "3", "--generations", "1", "--epochs", "10", "--save-pop",
-                   Path("pop.csv")}),
+    ASSERT_EQ(Run({"evolve",        Path("colours.csv"),
+                   "--inputs",      "A,B,C",
+                   "--outputs",     "D",
+                   "--mode",        "E",
+                   "--search",      "breed",
+                   "--score",       "train",
+                   "--population",  "3",
+                   "--generations", "1",
+                   "--epochs",      "10",
+                   "--save-pop",    Path("pop.csv")}),
               0)
         << err_.str();
     std::vector<std::string> lines;
@@ -237,10 +333,10 @@ TEST_F(QuarrowRun, HostilePopulationFilesAreRefused) {
     };
     for (const auto& c : cases) {
         Write("bad.csv", c.text);
-        EXPECT_EQ(
-            Run({"evolve", Path("colours.csv"), "--inputs", "A,B,C", "--outputs", "D", "--mode",
-                 "E", "--generations", "1", "--epochs", "10", "--load-pop", Path("bad.csv")}),
-            1);
+        EXPECT_EQ(Run({"evolve", Path("colours.csv"), "--inputs", "A,B,C", "--outputs", "D",
+                       "--mode", "E", "--search", "breed", "--score", "train", "--generations", "1",
+                       "--epochs", "10", "--load-pop", Path("bad.csv")}),
+                  1);
         EXPECT_NE(err_.str().find(c.message), std::string::npos) << err_.str();
         EXPECT_EQ(out_.str().find("Best schema"), std::string::npos);
     }
@@ -318,11 +414,11 @@ TEST_F(QuarrowRun, SplitRowsAreReportedAsTheLibrarySplitThem) {
 
 TEST_F(QuarrowRun, EvolveScoredOnTestingNeedsTestingRows) {
     Write("colours.csv", kColours);
-    EXPECT_EQ(
-        Run({"evolve", Path("colours.csv"), "--inputs", "A,B", "--outputs", "D", "--mode", "E",
-             "--score", "test", "--population", "2", "--generations", "1", "--epochs", "4"}),
-        0)
+    EXPECT_EQ(Run({"evolve", Path("colours.csv"), "--inputs", "A,B", "--outputs", "D", "--mode",
+                   "E", "--score", "test", "--networks", "2", "--epochs", "4"}),
+              0)
         << err_.str();
+    EXPECT_NE(err_.str().find("warning: --score test"), std::string::npos) << err_.str();
     Write("plain.csv", "a,b\n1,2\n2,4\n");
     EXPECT_EQ(
         Run({"evolve", Path("plain.csv"), "--inputs", "a", "--outputs", "b", "--score", "test"}),

@@ -47,11 +47,12 @@ TEST(RunFiles, TrainPredictAndEvolveWriteThem) {
               0)
         << said;
     EXPECT_NE(ReadAll(dir / "p.html").find("2-"), std::string::npos); // the network's shape
-    EXPECT_EQ(run({"evolve", sheet, "--inputs", "x,y", "--outputs", "kind", "--population", "2",
-                   "--generations", "1", "--epochs", "5", "--report", in("e.html")}),
-              0)
+    EXPECT_EQ(
+        run({"evolve", sheet, "--inputs", "x,y", "--outputs", "kind", "--search", "breed",
+             "--population", "2", "--generations", "1", "--epochs", "5", "--report", in("e.html")}),
+        0)
         << said;
-    EXPECT_NE(ReadAll(dir / "e.html").find("generation 1 best"), std::string::npos);
+    EXPECT_NE(ReadAll(dir / "e.html").find("gen 1 #2"), std::string::npos);
     // A page that cannot be written is a failure with the reason, not a silent success.
     EXPECT_EQ(run({"predict", sheet, "--net", in("net.csv"), "--quiet", "--report",
                    in("no such folder/p.html")}),

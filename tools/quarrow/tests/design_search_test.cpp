@@ -1,0 +1,86 @@
+// Design searches through the library's exports.
+#include "design_search.h"
+#include "engine_session.h"
+#include "holdout.h"
+#include "sheet_support.h"
+#include "supervisor_search.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class DesignSearch : public ::testing::Test {
+  protected:
+    void TearDown() override { CleanUp(); }
+};
+
+Range SearchRange() {
+    std::string text = "a,b,c,d,y,m\n";
+    for (int r = 0; r < 30; ++r)
+        text += std::to_string(r % 7) + "," + std::to_string((r * 5) % 11) + "," +
+                std::to_string(r % 3) + "," + std::to_string((r * 13) % 17) + "," +
+                std::to_string((r % 7) * 2 + r % 3) + (r % 5 == 4 ? ",TEST\n" : ",TRAIN\n");
+    RangeRequest request;
+    request.columns = ColumnChoice{{0, 1, 2, 3}, {4}, 5};
+    request.scaleMargin = NetSettings().margin / 2.0;
+    Range range;
+    std::string error;
+    EXPECT_TRUE(BuildRange(Sheet(text), request, &range, &error)) << error;
+    return range;
+}
+
+// Each schema the supervisor trained, read back as a design (mask text, layers, parameters)
+// and trained by the host from the same seed, measures the same validation error: the
+// population column is decoded right and both train the same network on the same rows.
+TEST_F(DesignSearch, SchemasDecodeToTheDesignsTheLibraryTrained) {
+    Range range = SearchRange();
+    HoldOut(&range, 0.25, 3);
+    const Range view = SearchView(range);
+    NetSettings base;
+    base.seed = 5;
+    DesignSpace space;
+    space.inclusion = 0.5;
+    space.maxHidden = 5;
+    BreedingPlan plan;
+    plan.population = 5;
+    plan.generations = 2;
+    plan.epochs = 20;
+    SearchResult result;
+    std::string error;
+    ASSERT_TRUE(SupervisorSearch(view, base, space, plan, 9, nullptr, nullptr, &result, &error))
+        << error;
+    ASSERT_EQ(result.last.size(), 5u);
+    for (const Candidate& schema : result.last) {
+        Candidate again;
+        ASSERT_TRUE(ScoreDesign(view, base, schema.design, plan.epochs, &again, &error)) << error;
+        EXPECT_EQ(again.error, schema.error);
+        EXPECT_EQ(again.figure, schema.figure);
+    }
+}
+
+// Leaving inputs out never makes the winner worse on the validation rows, never leaves it
+// without an input, and the design it ends with measures what it reports.
+TEST_F(DesignSearch, DroppingInputsKeepsTheWinnerAsGoodAndConsistent) {
+    Range range = SearchRange();
+    HoldOut(&range, 0.25, 3);
+    const Range view = SearchView(range);
+    NetSettings base;
+    DesignSpace space;
+    space.inclusion = 1.0;
+    SearchResult result;
+    std::string error;
+    ASSERT_TRUE(RandomSearch(view, base, space, 3, 30, 4, nullptr, &result, &error)) << error;
+    const double before = result.best.error;
+    ASSERT_TRUE(DropInputs(view, base, 4, nullptr, &result, &error)) << error;
+    EXPECT_EQ(result.trained, 7);
+    EXPECT_LE(result.best.error, before);
+    int kept = 0;
+    for (char on : result.best.design.inputs)
+        kept += on;
+    EXPECT_GE(kept, 1);
+    Candidate again;
+    ASSERT_TRUE(ScoreDesign(view, base, result.best.design, 30, &again, &error)) << error;
+    EXPECT_EQ(again.error, result.best.error);
+}
+
+} // namespace
