@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
-.PHONY: deps build demo test test-sanitize test-windows bench format clean
+.PHONY: deps build demo test test-sanitize test-windows bench format clean calc-extension test-calc
 
 deps:
 	@bash scripts/install-deps.sh
@@ -23,6 +23,18 @@ test-sanitize: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+# The Calc extension: a zip of the tracked files under calc/extension.
+calc-extension:
+	bash scripts/make-calc-extension.sh $(BUILD)/quarrow.oxt
+
+# The extension in a real, headless LibreOffice (installs it first when missing).
+test-calc: calc-extension
+	bash scripts/install-calc-deps.sh
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target quarrow
+	PYTHONDONTWRITEBYTECODE=1 timeout 900 /usr/bin/python3 calc/tests/test_calc.py \
+	  --quarrow $(BUILD)/tools/quarrow/quarrow --oxt $(BUILD)/quarrow.oxt
 
 test-windows:
 	bash scripts/test-windows.sh

@@ -1,0 +1,250 @@
+"""The Calc side of the jobs: reads the range, runs the host, writes its results into the
+document. Works on any spreadsheet document model, inside the office or over a UNO bridge.
+
+Nothing is written until the host has succeeded and its figures have been read; what is written
+goes into empty cells beside the range and into a new sheet, and is taken out again when any
+step of the writing fails, so a failed job leaves the document as it was."""
+
+import os
+import shutil
+import tempfile
+
+import uno
+from com.sun.star.awt import Rectangle
+from com.sun.star.table import CellRangeAddress
+
+import quarrow_core as core
+
+_FORMULA_ERROR = 4
+
+
+def target_range(doc):
+    """The selected range, or the active sheet's used range when no range of several cells is
+    selected. Returns (sheet, CellRangeAddress)."""
+    sel = doc.getCurrentSelection()
+    sheet = doc.getCurrentController().getActiveSheet()
+    if sel is not None and hasattr(sel, "getRangeAddress") and hasattr(sel, "getDataArray"):
+        a = sel.getRangeAddress()
+        if a.EndRow > a.StartRow or a.EndColumn > a.StartColumn:
+            return doc.getSheets().getByIndex(a.Sheet), a
+    cursor = sheet.createCursor()
+    cursor.gotoStartOfUsedArea(False)
+    cursor.gotoEndOfUsedArea(True)
+    return sheet, cursor.getRangeAddress()
+
+
+def read_rows(sheet, addr):
+    """The range's cells as the host should see them; HostError when a cell holds an error."""
+    cells = sheet.getCellRangeByPosition(addr.StartColumn, addr.StartRow, addr.EndColumn,
+                                         addr.EndRow)
+    errors = cells.queryFormulaCells(_FORMULA_ERROR)
+    if errors.getCount() > 0:
+        raise core.HostError("The range holds cells with errors (%s); a sheet for quarrow "
+                             "holds numbers, texts and empty cells only."
+                             % errors.getRangeAddressesAsString())
+    return [list(row) for row in cells.getDataArray()]
+
+
+def free_columns(sheet, addr, width):
+    """The first column right of the range where `width` columns are empty over its rows."""
+    last = sheet.getColumns().getCount() - 1
+    if addr.EndColumn + width > last:
+        raise core.HostError("There is no room right of the range for the predictions.")
+    # One read of everything right of the range over its rows, then a search in it.
+    cells = sheet.getCellRangeByPosition(addr.EndColumn + 1, addr.StartRow, last,
+                                         addr.EndRow).getDataArray()
+    used = [any(row[c] != "" for row in cells) for c in range(len(cells[0]))]
+    for c in range(len(used) - width + 1):
+        if not any(used[c:c + width]):
+            return addr.EndColumn + 1 + c
+    raise core.HostError("There is no room right of the range for the predictions.")
+
+
+def _write(sheet, col, row, rows):
+    block = sheet.getCellRangeByPosition(col, row, col + len(rows[0]) - 1, row + len(rows) - 1)
+    block.setDataArray(tuple(tuple(r) for r in rows))
+    return block
+
+
+def _unique_sheet_name(doc, base):
+    sheets = doc.getSheets()
+    name, n = base, 1
+    while sheets.hasByName(name):
+        n += 1
+        name = "%s %d" % (base, n)
+    return name
+
+
+def _address(sheet, block):
+    a = block.getRangeAddress()
+    return CellRangeAddress(a.Sheet, a.StartColumn, a.StartRow, a.EndColumn, a.EndRow)
+
+
+def _add_chart(doc, sheet, name, block, diagram, title, col, row):
+    """A native chart of the block (first row the series names), its corner at (col, row)."""
+    corner = sheet.getCellByPosition(col, row).Position
+    rect = Rectangle(corner.X, corner.Y, 14000, 8000)
+    charts = sheet.getCharts()
+    # Chart names are the document's, not the sheet's: a second run must not reuse one.
+    name = "%s %s" % (sheet.getName(), name)
+    charts.addNewByName(name, rect, (_address(sheet, block),), True, False)
+    chart = charts.getByName(name).getEmbeddedObject()
+    chart.setDiagram(chart.createInstance(diagram))
+    chart.HasMainTitle = True
+    chart.getTitle().String = title
+    return name
+
+
+def _figures_sheet(doc, figures):
+    """Adds the figures sheet with its tables and charts; returns its name and the charts'."""
+    name = _unique_sheet_name(doc, core.FIGURES_SHEET)
+    sheets = doc.getSheets()
+    sheets.insertNewByName(name, sheets.getCount())
+    sheet = sheets.getByName(name)
+    summary = core.figures_rows(figures)
+    _write(sheet, 0, 0, summary)
+    col = len(summary[0]) + 1
+    chart_row = 0
+    charts = []
+    curve = core.curve_rows(figures)
+    if curve:
+        block = _write(sheet, col, 0, curve)
+        charts.append(_add_chart(doc, sheet, "error curves", block, "com.sun.star.chart.XYDiagram",
+                   "Error curves (RMS error on the 0..1 scale)", col + len(curve[0]) + 1,
+                   chart_row))
+        col += len(curve[0]) + 11
+    for i, (output, rows) in enumerate(core.scatter_blocks(figures)):
+        block = _write(sheet, col, 0, rows)
+        charts.append(_add_chart(doc, sheet, "predicted %d" % (i + 1), block,
+                                 "com.sun.star.chart.XYDiagram",
+                                 "%s: predicted against actual" % output, col + 3, chart_row))
+        col += 13
+    return name, charts
+
+
+def write_results(doc, sheet, addr, figures):
+    """Writes the predictions beside the range and the figures sheet; on any failure removes
+    what it wrote and raises. Returns (prediction block, figures sheet name, chart names)."""
+    rows = core.prediction_rows(figures)
+    if len(rows) - 1 > addr.EndRow - addr.StartRow:
+        raise core.HostError("quarrow returned more rows than the range holds.")
+    written, added, charts = None, None, []
+    doc.lockControllers()
+    try:
+        col = free_columns(sheet, addr, len(rows[0]))
+        written = _write(sheet, col, addr.StartRow, rows)
+        added, charts = _figures_sheet(doc, figures)
+        return written, added, charts
+    except Exception:
+        if written is not None:
+            written.clearContents(1023)
+        if added is not None and doc.getSheets().hasByName(added):
+            doc.getSheets().removeByName(added)
+        raise
+    finally:
+        doc.unlockControllers()
+
+
+def document_path(doc):
+    url = doc.getURL()
+    return uno.fileUrlToSystemPath(url) if url else ""
+
+
+def _for_people(message, csv_path, sheet):
+    """The host's message with the sheet's name in place of the temporary file's."""
+    return message.replace(csv_path, 'sheet "%s"' % sheet.getName())
+
+
+def help_text(quarrow, command):
+    code, out, _ = core.run_host([quarrow, command, "--help"], timeout=30)
+    return out if code == 0 else ""
+
+
+def _run_on_range(doc, command, settings, quarrow, files, on_line, cancelled, timeout):
+    """Exports the range, runs the host on it and reads its figures. Returns (sheet, address,
+    figures, folder of the run's files); the caller removes the folder."""
+    sheet, addr = target_range(doc)
+    rows = read_rows(sheet, addr)
+    why = core.check_range(rows)
+    if why:
+        raise core.HostError(why)
+    work = tempfile.mkdtemp(prefix="quarrow-calc-")
+    try:
+        csv_path = os.path.join(work, "sheet.csv")
+        with open(csv_path, "w", encoding="utf-8", newline="") as f:
+            f.write(core.range_csv(rows))
+        files = dict(files, metrics=os.path.join(work, "figures.json"))
+        for key in ("save", "report"):
+            if key in files:
+                files[key] = os.path.join(work, os.path.basename(files[key]))
+        argv = core.build_command(quarrow, command, csv_path, settings, files)
+        code, _, err = core.run_host(argv, on_line, cancelled, timeout)
+        if code != 0:
+            raise core.HostError(_for_people(core.host_failure(code, err), csv_path, sheet))
+        return sheet, addr, core.load_figures(files["metrics"]), work, files
+    except Exception:
+        shutil.rmtree(work, ignore_errors=True)
+        raise
+
+
+def train(doc, settings, quarrow, net_path="", on_line=None, cancelled=None, timeout=3600.0):
+    """Trains on the range with the dialog's settings (inputs, outputs, mode and options) and
+    writes the results. Returns a dict naming what was written; HostError on a refusal."""
+    final_net, final_report = core.result_paths(document_path(doc), net_path)
+    files = {"save": final_net}
+    if "report" in core.host_options(help_text(quarrow, "train")):
+        files["report"] = final_report
+    sheet, addr, figures, work, files = _run_on_range(doc, "train", settings, quarrow, files,
+                                                      on_line, cancelled, timeout)
+    try:
+        block, figures_sheet, charts = write_results(doc, sheet, addr, figures)
+        shutil.copyfile(files["save"], final_net)
+        result = {"predictions": block, "figures": figures_sheet, "charts": charts,
+                  "network": final_net}
+        if "report" in files and os.path.exists(files["report"]):
+            shutil.copyfile(files["report"], final_report)
+            result["report"] = final_report
+        return result
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def predict(doc, net_path, quarrow, settings=None, on_line=None, cancelled=None,
+            timeout=3600.0):
+    """Applies a saved network to the range (inputs found by the network's column names unless
+    settings name them) and writes the results."""
+    files = {"net": net_path}
+    sheet, addr, figures, work, _ = _run_on_range(doc, "predict", settings or {}, quarrow,
+                                                  files, on_line, cancelled, timeout)
+    try:
+        block, figures_sheet, charts = write_results(doc, sheet, addr, figures)
+        return {"predictions": block, "figures": figures_sheet, "charts": charts,
+                "network": net_path}
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def evolve(doc, settings, quarrow, on_line=None, cancelled=None, timeout=36000.0):
+    """Runs the design search on the range; its report goes, one line a row, to a new sheet."""
+    sheet, addr = target_range(doc)
+    rows = read_rows(sheet, addr)
+    why = core.check_range(rows)
+    if why:
+        raise core.HostError(why)
+    work = tempfile.mkdtemp(prefix="quarrow-calc-")
+    try:
+        csv_path = os.path.join(work, "sheet.csv")
+        with open(csv_path, "w", encoding="utf-8", newline="") as f:
+            f.write(core.range_csv(rows))
+        argv = core.build_command(quarrow, "evolve", csv_path, settings, {})
+        code, out, err = core.run_host(argv, on_line, cancelled, timeout)
+        if code != 0:
+            raise core.HostError(_for_people(core.host_failure(code, err), csv_path, sheet))
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    name = _unique_sheet_name(doc, "Quarrow evolve")
+    sheets = doc.getSheets()
+    sheets.insertNewByName(name, sheets.getCount())
+    lines = out.splitlines() or [""]
+    _write(sheets.getByName(name), 0, 0, [[line] for line in lines])
+    return {"sheet": name}
