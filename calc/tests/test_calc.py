@@ -8,8 +8,8 @@ Run with Debian's python (python3-uno binds to it):
 
 import argparse
 import csv
-import io
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -188,10 +188,12 @@ def snapshot(doc):
     return out
 
 
-def host_column(rows, header):
-    """One column of the host's CSV as cells: numbers as floats, texts, ''."""
-    k = rows[0].index(header)
-    return [core.csv_field(0) and (float(r[k]) if _is_number(r[k]) else r[k]) for r in rows[1:]]
+def sheet_file(name, cells):
+    """The cells as a CSV file for quarrow's own run."""
+    path = os.path.join(OFFICE["work"], name + ".csv")
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(core.range_csv(cells))
+    return path
 
 
 def _is_number(text):
@@ -233,7 +235,9 @@ class CalcTest(unittest.TestCase):
     def setUpClass(cls):
         cls.trees = csv_cells(os.path.join(SHEETS, "trees.csv"))
         cls.throws = csv_cells(os.path.join(SHEETS, "throws.csv"))
-        cls.trees_new = csv_cells(os.path.join(SHEETS, "trees_new.csv"))
+        # The last row lies outside what the network is trained on, so it is flagged.
+        cls.trees_new = csv_cells(os.path.join(SHEETS, "trees_new.csv")) + [
+            [30.0, 9.0, "rough", 99.0]]
         bad = [list(r) for r in cls.throws]
         bad[5][1] = "n/a"
         # The data starts at B3 so that positions, not only contents, are checked.
@@ -243,6 +247,11 @@ class CalcTest(unittest.TestCase):
 
     @classmethod
     def tearDownClass(cls):
+        if ARGS.render:  # the workbook with its results, to look at
+            os.makedirs(ARGS.render, exist_ok=True)
+            base = uno.systemPathToFileUrl(os.path.join(os.path.abspath(ARGS.render), "workbook"))
+            cls.doc.storeToURL(base + ".ods", ())
+            cls.doc.storeToURL(base + ".pdf", (prop("FilterName", "calc_pdf_Export"),))
         cls.doc.close(True)
 
     def test_extension_installs(self):
@@ -277,7 +286,7 @@ class CalcTest(unittest.TestCase):
 
         select(doc, "new")
         result = quarrow_sheet.predict(doc, result["network"], ARGS.quarrow)
-        code, host, _ = host_run("predict", os.path.join(SHEETS, "trees_new.csv"), "--net",
+        code, host, _ = host_run("predict", sheet_file("new", self.trees_new), "--net",
                                  result["network"])
         self.assertEqual(code, 0)
         new = doc.getSheets().getByName("new")
@@ -286,6 +295,11 @@ class CalcTest(unittest.TestCase):
                                          len(self.trees_new) - 1).getDataArray()
         self.assertEqual([list(r) for r in got], [[c if c == "" or not _is_number(c) else
                                                    float(c) for c in r[width:]] for r in host])
+        self.assertIn("outside trained range", got[0])
+        # An unflagged row's flag cell is left empty, not an empty text.
+        flag = got[0].index("outside trained range")
+        row = [r[flag] for r in got].index("")
+        self.assertEqual(new.getCellByPosition(width + flag, row).getType().value, "EMPTY")
 
     def test_numeric_train_in_a_selection(self):
         doc = self.doc
@@ -319,10 +333,43 @@ class CalcTest(unittest.TestCase):
         with self.assertRaises(core.HostError) as refused:
             quarrow_sheet.train(doc, {"inputs": "speed,angle", "outputs": "distance",
                                       "mode": "mode"}, ARGS.quarrow)
-        code, _, err = host_run("train", os.path.join(self.folder, "bad.csv"), "--inputs",
-                                "speed,angle", "--outputs", "distance", "--mode", "mode")
         self.assertEqual(snapshot(doc), before)
-        self.assertIn("n/a", str(refused.exception))
+        bad = sheet_file("bad", before[3][1])
+        code, _, err = host_run("train", bad, "--inputs", "speed,angle", "--outputs",
+                                "distance", "--mode", "mode")
+        self.assertEqual(code, 2)
+        self.assertEqual(str(refused.exception), err.strip().replace(bad, 'sheet "bad"'))
+
+
+class RunTest(unittest.TestCase):
+    def test_cancel_kills_the_host(self):
+        start = time.monotonic()
+        code, _, _ = core.run_host(["sleep", "30"], cancelled=lambda: True)
+        self.assertIsNone(code)
+        self.assertLess(time.monotonic() - start, 10)
+
+    def test_progress_lines_arrive_in_order(self):
+        seen = []
+        code, out, _ = core.run_host(["printf", "a\\nb\\n"], on_line=seen.append)
+        self.assertEqual((code, seen, out), (0, ["a", "b"], "a\nb\n"))
+
+
+class MenuTest(unittest.TestCase):
+    def test_menu_entries_reach_the_installed_scripts(self):
+        """Each menu command's script resolves inside the office: the module loads there."""
+        with open(os.path.join(ROOT, "calc", "extension", "Addons.xcu"), encoding="utf-8") as f:
+            xcu = f.read()
+        urls = [u.replace("&amp;", "&") for u in re.findall(r"vnd\.sun\.star\.script:[^<]+",
+                                                              xcu)]
+        self.assertEqual(len(urls), 4)
+        doc = OFFICE["desktop"].loadComponentFromURL("private:factory/scalc", "_blank", 0,
+                                                     (prop("Hidden", True),))
+        try:
+            provider = doc.getScriptProvider()
+            for url in urls:
+                self.assertIsNotNone(provider.getScript(url), url)
+        finally:
+            doc.close(True)
 
 
 def main():
@@ -331,6 +378,7 @@ def main():
     parser.add_argument("--quarrow", required=True)
     parser.add_argument("--oxt", required=True)
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
+    parser.add_argument("--render", help="save the workbook with its results (.ods, .pdf) here")
     ARGS, rest = parser.parse_known_args()
     ARGS.quarrow = os.path.abspath(ARGS.quarrow)
     ARGS.oxt = os.path.abspath(ARGS.oxt)

@@ -80,45 +80,57 @@ def _address(sheet, block):
     return CellRangeAddress(a.Sheet, a.StartColumn, a.StartRow, a.EndColumn, a.EndRow)
 
 
-def _add_chart(doc, sheet, name, block, diagram, title, col, row):
-    """A native chart of the block (first row the series names), its corner at (col, row)."""
-    corner = sheet.getCellByPosition(col, row).Position
-    rect = Rectangle(corner.X, corner.Y, 14000, 8000)
+_CHART_WIDTH, _CHART_HEIGHT = 16000, 8000  # 1/100 mm
+
+
+def _add_chart(sheet, name, block, title, y, lines):
+    """A native XY chart of the block (first column x, first row the series names) at height
+    y below the sheet's top; lines join the points, else the points stand alone."""
     charts = sheet.getCharts()
     # Chart names are the document's, not the sheet's: a second run must not reuse one.
     name = "%s %s" % (sheet.getName(), name)
-    charts.addNewByName(name, rect, (_address(sheet, block),), True, False)
+    charts.addNewByName(name, Rectangle(500, y, _CHART_WIDTH, _CHART_HEIGHT),
+                        (_address(sheet, block),), True, False)
     chart = charts.getByName(name).getEmbeddedObject()
-    chart.setDiagram(chart.createInstance(diagram))
+    diagram = chart.createInstance("com.sun.star.chart.XYDiagram")
+    chart.setDiagram(diagram)
+    diagram.Lines = lines
+    diagram.SymbolType = _NO_SYMBOL if lines else _AUTO_SYMBOL
     chart.HasMainTitle = True
+    chart.HasLegend = True
     chart.getTitle().String = title
     return name
 
 
+_NO_SYMBOL, _AUTO_SYMBOL = -3, -1  # ChartSymbolType NONE and AUTO
+
+
 def _figures_sheet(doc, figures):
-    """Adds the figures sheet with its tables and charts; returns its name and the charts'."""
+    """Adds the figures sheet: the summary, the charts under it, their data to the right.
+    Returns the sheet's name and the charts'."""
     name = _unique_sheet_name(doc, core.FIGURES_SHEET)
     sheets = doc.getSheets()
     sheets.insertNewByName(name, sheets.getCount())
     sheet = sheets.getByName(name)
     summary = core.figures_rows(figures)
     _write(sheet, 0, 0, summary)
+    sheet.getColumns().getByIndex(0).Width = 4500  # room for the labels, not the long titles
     col = len(summary[0]) + 1
-    chart_row = 0
+    y = sheet.getCellByPosition(0, len(summary) + 1).Position.Y
     charts = []
     curve = core.curve_rows(figures)
     if curve:
         block = _write(sheet, col, 0, curve)
-        charts.append(_add_chart(doc, sheet, "error curves", block, "com.sun.star.chart.XYDiagram",
-                   "Error curves (RMS error on the 0..1 scale)", col + len(curve[0]) + 1,
-                   chart_row))
-        col += len(curve[0]) + 11
+        charts.append(_add_chart(sheet, "error curves", block,
+                                 "Error curves (RMS error on the 0..1 scale)", y, True))
+        col += len(curve[0]) + 1
+        y += _CHART_HEIGHT + 500
     for i, (output, rows) in enumerate(core.scatter_blocks(figures)):
         block = _write(sheet, col, 0, rows)
-        charts.append(_add_chart(doc, sheet, "predicted %d" % (i + 1), block,
-                                 "com.sun.star.chart.XYDiagram",
-                                 "%s: predicted against actual" % output, col + 3, chart_row))
-        col += 13
+        charts.append(_add_chart(sheet, "predicted %d" % (i + 1), block,
+                                 "%s: predicted against actual" % output, y, False))
+        col += 3
+        y += _CHART_HEIGHT + 500
     return name, charts
 
 
@@ -133,7 +145,7 @@ def write_results(doc, sheet, addr, figures):
     try:
         col = free_columns(sheet, addr, len(rows[0]))
         written = _write(sheet, col, addr.StartRow, rows)
-        added, charts = _figures_sheet(doc, figures)
+        added, charts = _figures_sheet(doc, dict(figures, sheet=sheet.getName()))
         return written, added, charts
     except Exception:
         if written is not None:
