@@ -106,7 +106,8 @@ def start_office():
     OFFICE["proc"] = subprocess.Popen(
         ["soffice", "--headless", "--invisible", "--norestore", "--nologo", profile,
          "--accept=pipe,name=%s;urp;" % pipe],
-        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True,
+        env=dict(os.environ, QUARROW=ARGS.quarrow))
     local = uno.getComponentContext()
     resolver = local.ServiceManager.createInstanceWithContext(
         "com.sun.star.bridge.UnoUrlResolver", local)
@@ -145,10 +146,10 @@ def stop_office():
         shutil.rmtree(OFFICE.get("work", ""), ignore_errors=True)
 
 
-def new_document(name, sheets):
+def new_document(name, sheets, hidden=True):
     """A saved document (so the network goes beside it) with one sheet per (name, cells)."""
     doc = OFFICE["desktop"].loadComponentFromURL("private:factory/scalc", "_blank", 0,
-                                                 (prop("Hidden", True),))
+                                                 (prop("Hidden", hidden),))
     all_sheets = doc.getSheets()
     for i, (sheet_name, cells) in enumerate(sheets):
         if i >= all_sheets.getCount():
@@ -158,10 +159,8 @@ def new_document(name, sheets):
         block = sheet.getCellRangeByPosition(0, 0, len(cells[0]) - 1, len(cells) - 1)
         block.setDataArray(tuple(tuple(r) for r in cells))
     path = os.path.join(OFFICE["work"], name + ".ods")
-    doc.storeToURL(uno.systemPathToFileUrl(path), ())
-    doc.close(True)
-    return OFFICE["desktop"].loadComponentFromURL(uno.systemPathToFileUrl(path), "_blank", 0,
-                                                  (prop("Hidden", True),))
+    doc.storeAsURL(uno.systemPathToFileUrl(path), ())
+    return doc
 
 
 def select(doc, sheet_name, cols=None, rows=None):
@@ -240,9 +239,12 @@ class CalcTest(unittest.TestCase):
             [30.0, 9.0, "rough", 99.0]]
         bad = [list(r) for r in cls.throws]
         bad[5][1] = "n/a"
+        errors = [list(r) for r in cls.throws]
         # The data starts at B3 so that positions, not only contents, are checked.
         cls.doc = new_document("workbook", [("trees", cls.trees), ("throws", cls.throws),
-                                            ("new", cls.trees_new), ("bad", bad)])
+                                            ("new", cls.trees_new), ("bad", bad),
+                                            ("errors", errors)])
+        cls.doc.getSheets().getByName("errors").getCellRangeByName("B6").setFormula("=1/0")
         cls.folder = OFFICE["work"]
 
     @classmethod
@@ -303,7 +305,9 @@ class CalcTest(unittest.TestCase):
 
     def test_numeric_train_in_a_selection(self):
         doc = self.doc
-        select(doc, "throws", (0, 3), (0, len(self.throws) - 1))
+        # Whole columns: the range is cut to the rows in use.
+        rows = doc.getSheets().getByName("throws").getRows().getCount()
+        select(doc, "throws", (0, 3), (0, rows - 1))
         before = snapshot(doc)
         chosen = os.path.join(OFFICE["work"], "chosen-net.csv")
         settings = {"inputs": "speed,angle", "outputs": "distance", "mode": "mode",
@@ -326,19 +330,41 @@ class CalcTest(unittest.TestCase):
         names = [r[3] for r in figures.getCellRangeByPosition(0, 0, 5, 60).getDataArray()]
         self.assertIn("RMSE", names)
 
-    def test_refused_sheet_leaves_the_document_unchanged(self):
+    def test_refusals_leave_the_document_unchanged(self):
         doc = self.doc
-        select(doc, "bad")
-        before = snapshot(doc)
-        with self.assertRaises(core.HostError) as refused:
-            quarrow_sheet.train(doc, {"inputs": "speed,angle", "outputs": "distance",
-                                      "mode": "mode"}, ARGS.quarrow)
-        self.assertEqual(snapshot(doc), before)
-        bad = sheet_file("bad", before[3][1])
-        code, _, err = host_run("train", bad, "--inputs", "speed,angle", "--outputs",
-                                "distance", "--mode", "mode")
-        self.assertEqual(code, 2)
-        self.assertEqual(str(refused.exception), err.strip().replace(bad, 'sheet "bad"'))
+        ranges = doc.createInstance("com.sun.star.sheet.SheetCellRanges")
+        throws = doc.getSheets().getByName("throws")
+        ranges.addRangeAddress(throws.getCellRangeByName("A1:B5").getRangeAddress(), False)
+        ranges.addRangeAddress(throws.getCellRangeByName("D1:D5").getRangeAddress(), False)
+        cases = [  # what is selected, the host's own refusal or a fragment of ours
+            ("a text in a column of numbers", ("bad", None), "host"),
+            ("the names row only", ("throws", ((0, 3), (0, 0))), "host"),
+            ("a cell with an error", ("errors", None), "errors (errors.B6)"),
+            ("two ranges", (None, ranges), "Select one range"),
+        ]
+        settings = {"inputs": "speed,angle", "outputs": "distance", "mode": "mode"}
+        for what, (name, where), expected in cases:
+            with self.subTest(what):
+                if name is None:
+                    doc.getCurrentController().select(where)
+                elif where is None:
+                    select(doc, name)
+                else:
+                    select(doc, name, *where)
+                before = snapshot(doc)
+                with self.assertRaises(core.HostError) as refused:
+                    quarrow_sheet.train(doc, settings, ARGS.quarrow)
+                self.assertEqual(snapshot(doc), before)
+                if expected != "host":
+                    self.assertIn(expected, str(refused.exception))
+                    continue
+                sheet, addr = quarrow_sheet.target_range(doc)
+                path = sheet_file(name, quarrow_sheet.read_rows(sheet, addr))
+                code, _, err = host_run("train", path, "--inputs", "speed,angle",
+                                        "--outputs", "distance", "--mode", "mode")
+                self.assertEqual(code, 2)
+                self.assertEqual(str(refused.exception),
+                                 err.strip().replace(path, 'sheet "%s"' % name))
 
 
 class RunTest(unittest.TestCase):
@@ -362,12 +388,22 @@ class MenuTest(unittest.TestCase):
         urls = [u.replace("&amp;", "&") for u in re.findall(r"vnd\.sun\.star\.script:[^<]+",
                                                               xcu)]
         self.assertEqual(len(urls), 4)
-        doc = OFFICE["desktop"].loadComponentFromURL("private:factory/scalc", "_blank", 0,
-                                                     (prop("Hidden", True),))
+        doc = new_document("menu", [("trees", csv_cells(os.path.join(SHEETS, "trees.csv")))])
+        # The desktop's current document, as under a menu.
+        frame = doc.getCurrentController().getFrame()
+        OFFICE["desktop"].setActiveFrame(frame)
+        frame.activate()
         try:
             provider = doc.getScriptProvider()
+            before = snapshot(doc)
+            shown = []
             for url in urls:
-                self.assertIsNotNone(provider.getScript(url), url)
+                # Headless, the dialogs close at once as if cancelled: each command gets as
+                # far as its dialog (columns, the host's defaults) and changes nothing.
+                shown.append(provider.getScript(url).invoke((), (), ())[0])
+                self.assertEqual(snapshot(doc), before, url)
+            self.assertEqual(shown[:3], ["", "", ""])
+            self.assertIn("no report yet", shown[3])
         finally:
             doc.close(True)
 

@@ -10,7 +10,7 @@ from com.sun.star.awt import XActionListener
 import quarrow_core as core
 import quarrow_sheet
 
-_last = {"network": "", "report": "", "quarrow": os.environ.get("QUARROW", "")}
+_last = {"network": "", "report": "", "quarrow": os.environ.get("QUARROW", ""), "message": ""}
 
 
 def _ctx():
@@ -18,6 +18,11 @@ def _ctx():
 
 
 def _doc():
+    """The document the command was given for: the one whose menu or provider invoked it (a
+    hidden document is never the desktop's current one), else the current one."""
+    invoked = XSCRIPTCONTEXT.getInvocationContext()  # noqa: F821
+    if invoked is not None and hasattr(invoked, "getCurrentController"):
+        return invoked
     return XSCRIPTCONTEXT.getDocument()  # noqa: F821
 
 
@@ -38,9 +43,27 @@ def _extension_dir():
 
 def _message(text, title="Quarrow", error=True):
     window = _doc().getCurrentController().getFrame().getContainerWindow()
-    kind = "errorbox" if error else "infobox"
+    kind = uno.Enum("com.sun.star.awt.MessageBoxType", "ERRORBOX" if error else "INFOBOX")
     box = _create("com.sun.star.awt.Toolkit").createMessageBox(window, kind, 1, title, text)
     box.execute()
+    box.dispose()
+    _last["message"] = text
+
+
+def _job(run):
+    """A menu command: a refusal or failure becomes a message box, never a traceback. Returns
+    the text of the message shown ('' when none), for callers that invoke it as a script."""
+    def command(*args):
+        _last["message"] = ""
+        try:
+            run()
+        except core.HostError as failure:
+            _message(str(failure))
+        except Exception as failure:
+            _message("Quarrow could not finish: %s" % failure)
+        return _last["message"]
+    command.__name__ = run.__name__
+    return command
 
 
 def _quarrow():
@@ -95,7 +118,7 @@ class _Cancel(unohelper.Base, XActionListener):
 
 def _with_progress(title, job):
     """Runs job(on_line, cancelled) while a window shows the host's progress lines and offers
-    Cancel (which kills the host). Shows the host's message when the job fails."""
+    Cancel (which kills the host)."""
     toolkit = _create("com.sun.star.awt.Toolkit")
     model = _create("com.sun.star.awt.UnoControlDialogModel")
     model.Width, model.Height, model.Title = 300, 56, title
@@ -118,15 +141,8 @@ def _with_progress(title, job):
 
     try:
         return job(on_line, cancelled)
-    except core.HostError as failure:
-        dialog.setVisible(False)
-        _message(str(failure))
-    except Exception as failure:  # a broken document or bridge: still no trace for the user
-        dialog.setVisible(False)
-        _message("Quarrow could not finish: %s" % failure)
     finally:
         dialog.dispose()
-    return None
 
 
 def _range_names(doc):
@@ -165,7 +181,8 @@ def _settings_dialog(command, options, extra):
     return settings, _last["quarrow"]
 
 
-def Train(*args):
+@_job
+def Train():
     doc = _doc()
     net, _ = core.result_paths(quarrow_sheet.document_path(doc), _last["network"])
     settings, quarrow = _settings_dialog("train", core.TRAIN_OPTIONS,
@@ -180,7 +197,8 @@ def Train(*args):
         _last["report"] = result.get("report", "")
 
 
-def Predict(*args):
+@_job
+def Predict():
     doc = _doc()
     quarrow = _quarrow()
     if not quarrow:
@@ -199,7 +217,8 @@ def Predict(*args):
         _last["network"] = net
 
 
-def Evolve(*args):
+@_job
+def Evolve():
     settings, quarrow = _settings_dialog("evolve", core.EVOLVE_OPTIONS, [])
     if settings is None:
         return
@@ -208,7 +227,8 @@ def Evolve(*args):
         doc, settings, quarrow, on_line, cancelled))
 
 
-def Report(*args):
+@_job
+def Report():
     path = _last["report"] or core.result_paths(quarrow_sheet.document_path(_doc()))[1]
     if not os.path.exists(path):
         _message("There is no report yet: train first (the report needs a quarrow that "

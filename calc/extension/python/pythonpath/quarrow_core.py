@@ -46,16 +46,6 @@ def range_csv(rows):
     return "".join(",".join(csv_field(v) for v in row) + "\n" for row in rows)
 
 
-def check_range(rows):
-    """A message when the range cannot be a sheet for the host, else ''."""
-    if len(rows) < 2 or not rows[0]:
-        return "Select a range of at least two rows: the column names and the data."
-    names = [v for v in rows[0] if v != ""]
-    if not names:
-        return "The first row of the range must name the columns."
-    return ""
-
-
 # --- the host's command line --------------------------------------------------------------------
 
 # Options of train and evolve the dialog offers, in the order they are shown.

@@ -18,19 +18,31 @@ import quarrow_core as core
 _FORMULA_ERROR = 4
 
 
-def target_range(doc):
-    """The selected range, or the active sheet's used range when no range of several cells is
-    selected. Returns (sheet, CellRangeAddress)."""
-    sel = doc.getCurrentSelection()
-    sheet = doc.getCurrentController().getActiveSheet()
-    if sel is not None and hasattr(sel, "getRangeAddress") and hasattr(sel, "getDataArray"):
-        a = sel.getRangeAddress()
-        if a.EndRow > a.StartRow or a.EndColumn > a.StartColumn:
-            return doc.getSheets().getByIndex(a.Sheet), a
+def _used_area(sheet):
     cursor = sheet.createCursor()
     cursor.gotoStartOfUsedArea(False)
     cursor.gotoEndOfUsedArea(True)
-    return sheet, cursor.getRangeAddress()
+    return cursor.getRangeAddress()
+
+
+def target_range(doc):
+    """The selected range cut to the sheet's used area (whole columns select only the rows in
+    use), or the used range when a single cell is selected. Returns (sheet, address)."""
+    sel = doc.getCurrentSelection()
+    if sel is not None and sel.supportsService("com.sun.star.sheet.SheetCellRanges"):
+        raise core.HostError("Select one range: the columns' names in its first row, then "
+                             "the data.")
+    if sel is None or not sel.supportsService("com.sun.star.sheet.SheetCellRange"):
+        sheet = doc.getCurrentController().getActiveSheet()
+        return sheet, _used_area(sheet)
+    a = sel.getRangeAddress()
+    sheet = doc.getSheets().getByIndex(a.Sheet)
+    used = _used_area(sheet)
+    if a.EndRow == a.StartRow and a.EndColumn == a.StartColumn:
+        return sheet, used
+    a.EndRow = max(a.StartRow, min(a.EndRow, used.EndRow))
+    a.EndColumn = max(a.StartColumn, min(a.EndColumn, used.EndColumn))
+    return sheet, a
 
 
 def read_rows(sheet, addr):
@@ -48,16 +60,23 @@ def read_rows(sheet, addr):
 def free_columns(sheet, addr, width):
     """The first column right of the range where `width` columns are empty over its rows."""
     last = sheet.getColumns().getCount() - 1
-    if addr.EndColumn + width > last:
+    used_end = _used_area(sheet).EndColumn
+    first = addr.EndColumn + 1
+    if used_end >= first:  # past the used area every column is empty
+        cells = sheet.getCellRangeByPosition(first, addr.StartRow, used_end,
+                                             addr.EndRow).getDataArray()
+        used = [any(row[c] != "" for row in cells) for c in range(len(cells[0]))]
+        while used and not used[-1]:
+            used.pop()
+        for c in range(len(used)):
+            if not any(used[c:c + width]):
+                break
+        else:
+            c = len(used)
+        first += c
+    if first + width - 1 > last:
         raise core.HostError("There is no room right of the range for the predictions.")
-    # One read of everything right of the range over its rows, then a search in it.
-    cells = sheet.getCellRangeByPosition(addr.EndColumn + 1, addr.StartRow, last,
-                                         addr.EndRow).getDataArray()
-    used = [any(row[c] != "" for row in cells) for c in range(len(cells[0]))]
-    for c in range(len(used) - width + 1):
-        if not any(used[c:c + width]):
-            return addr.EndColumn + 1 + c
-    raise core.HostError("There is no room right of the range for the predictions.")
+    return first
 
 
 def _write(sheet, col, row, rows):
@@ -134,9 +153,10 @@ def _figures_sheet(doc, figures):
     return name, charts
 
 
-def write_results(doc, sheet, addr, figures):
-    """Writes the predictions beside the range and the figures sheet; on any failure removes
-    what it wrote and raises. Returns (prediction block, figures sheet name, chart names)."""
+def write_results(doc, sheet, addr, figures, finish=None):
+    """Writes the predictions beside the range and the figures sheet, then calls finish();
+    on any failure removes what it wrote and raises. Returns (prediction block, figures sheet
+    name, chart names)."""
     rows = core.prediction_rows(figures)
     if len(rows) - 1 > addr.EndRow - addr.StartRow:
         raise core.HostError("quarrow returned more rows than the range holds.")
@@ -146,6 +166,8 @@ def write_results(doc, sheet, addr, figures):
         col = free_columns(sheet, addr, len(rows[0]))
         written = _write(sheet, col, addr.StartRow, rows)
         added, charts = _figures_sheet(doc, dict(figures, sheet=sheet.getName()))
+        if finish:
+            finish()
         return written, added, charts
     except Exception:
         if written is not None:
@@ -162,38 +184,30 @@ def document_path(doc):
     return uno.fileUrlToSystemPath(url) if url else ""
 
 
-def _for_people(message, csv_path, sheet):
-    """The host's message with the sheet's name in place of the temporary file's."""
-    return message.replace(csv_path, 'sheet "%s"' % sheet.getName())
-
-
 def help_text(quarrow, command):
     code, out, _ = core.run_host([quarrow, command, "--help"], timeout=30)
     return out if code == 0 else ""
 
 
 def _run_on_range(doc, command, settings, quarrow, files, on_line, cancelled, timeout):
-    """Exports the range, runs the host on it and reads its figures. Returns (sheet, address,
-    figures, folder of the run's files); the caller removes the folder."""
+    """Exports the range to a file in a new folder and runs the host on it; the files the host
+    writes (files: option -> name) go to that folder too. Returns (sheet, address, the host's
+    output, folder, files by option with their paths); the caller removes the folder. On a
+    refusal, HostError with the host's message naming the sheet instead of the file."""
     sheet, addr = target_range(doc)
     rows = read_rows(sheet, addr)
-    why = core.check_range(rows)
-    if why:
-        raise core.HostError(why)
     work = tempfile.mkdtemp(prefix="quarrow-calc-")
     try:
         csv_path = os.path.join(work, "sheet.csv")
         with open(csv_path, "w", encoding="utf-8", newline="") as f:
             f.write(core.range_csv(rows))
-        files = dict(files, metrics=os.path.join(work, "figures.json"))
-        for key in ("save", "report"):
-            if key in files:
-                files[key] = os.path.join(work, os.path.basename(files[key]))
-        argv = core.build_command(quarrow, command, csv_path, settings, files)
-        code, _, err = core.run_host(argv, on_line, cancelled, timeout)
+        paths = {k: (v if k == "net" else os.path.join(work, v)) for k, v in files.items()}
+        argv = core.build_command(quarrow, command, csv_path, settings, paths)
+        code, out, err = core.run_host(argv, on_line, cancelled, timeout)
         if code != 0:
-            raise core.HostError(_for_people(core.host_failure(code, err), csv_path, sheet))
-        return sheet, addr, core.load_figures(files["metrics"]), work, files
+            message = core.host_failure(code, err)
+            raise core.HostError(message.replace(csv_path, 'sheet "%s"' % sheet.getName()))
+        return sheet, addr, out, work, paths
     except Exception:
         shutil.rmtree(work, ignore_errors=True)
         raise
@@ -201,21 +215,28 @@ def _run_on_range(doc, command, settings, quarrow, files, on_line, cancelled, ti
 
 def train(doc, settings, quarrow, net_path="", on_line=None, cancelled=None, timeout=3600.0):
     """Trains on the range with the dialog's settings (inputs, outputs, mode and options) and
-    writes the results. Returns a dict naming what was written; HostError on a refusal."""
+    writes the results; the network (and the report, when the host writes one) are kept only
+    when the results are in the document. Returns a dict naming what was written; HostError
+    on a refusal."""
     final_net, final_report = core.result_paths(document_path(doc), net_path)
-    files = {"save": final_net}
+    files = {"save": "network.csv", "metrics": "figures.json"}
     if "report" in core.host_options(help_text(quarrow, "train")):
-        files["report"] = final_report
-    sheet, addr, figures, work, files = _run_on_range(doc, "train", settings, quarrow, files,
-                                                      on_line, cancelled, timeout)
-    try:
-        block, figures_sheet, charts = write_results(doc, sheet, addr, figures)
-        shutil.copyfile(files["save"], final_net)
-        result = {"predictions": block, "figures": figures_sheet, "charts": charts,
-                  "network": final_net}
-        if "report" in files and os.path.exists(files["report"]):
-            shutil.copyfile(files["report"], final_report)
+        files["report"] = "report.html"
+    sheet, addr, _, work, paths = _run_on_range(doc, "train", settings, quarrow, files,
+                                                on_line, cancelled, timeout)
+    result = {"network": final_net}
+
+    def keep_files():
+        shutil.copyfile(paths["save"], final_net)
+        if os.path.exists(paths.get("report", "")):
+            shutil.copyfile(paths["report"], final_report)
             result["report"] = final_report
+
+    try:
+        figures = core.load_figures(paths["metrics"])
+        block, result["figures"], result["charts"] = write_results(doc, sheet, addr, figures,
+                                                                   keep_files)
+        result["predictions"] = block
         return result
     finally:
         shutil.rmtree(work, ignore_errors=True)
@@ -225,10 +246,11 @@ def predict(doc, net_path, quarrow, settings=None, on_line=None, cancelled=None,
             timeout=3600.0):
     """Applies a saved network to the range (inputs found by the network's column names unless
     settings name them) and writes the results."""
-    files = {"net": net_path}
-    sheet, addr, figures, work, _ = _run_on_range(doc, "predict", settings or {}, quarrow,
-                                                  files, on_line, cancelled, timeout)
+    files = {"net": net_path, "metrics": "figures.json"}
+    sheet, addr, _, work, paths = _run_on_range(doc, "predict", settings or {}, quarrow, files,
+                                                on_line, cancelled, timeout)
     try:
+        figures = core.load_figures(paths["metrics"])
         block, figures_sheet, charts = write_results(doc, sheet, addr, figures)
         return {"predictions": block, "figures": figures_sheet, "charts": charts,
                 "network": net_path}
@@ -238,25 +260,15 @@ def predict(doc, net_path, quarrow, settings=None, on_line=None, cancelled=None,
 
 def evolve(doc, settings, quarrow, on_line=None, cancelled=None, timeout=36000.0):
     """Runs the design search on the range; its report goes, one line a row, to a new sheet."""
-    sheet, addr = target_range(doc)
-    rows = read_rows(sheet, addr)
-    why = core.check_range(rows)
-    if why:
-        raise core.HostError(why)
-    work = tempfile.mkdtemp(prefix="quarrow-calc-")
-    try:
-        csv_path = os.path.join(work, "sheet.csv")
-        with open(csv_path, "w", encoding="utf-8", newline="") as f:
-            f.write(core.range_csv(rows))
-        argv = core.build_command(quarrow, "evolve", csv_path, settings, {})
-        code, out, err = core.run_host(argv, on_line, cancelled, timeout)
-        if code != 0:
-            raise core.HostError(_for_people(core.host_failure(code, err), csv_path, sheet))
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
+    _, _, out, work, _ = _run_on_range(doc, "evolve", settings, quarrow, {}, on_line,
+                                       cancelled, timeout)
+    shutil.rmtree(work, ignore_errors=True)
     name = _unique_sheet_name(doc, "Quarrow evolve")
     sheets = doc.getSheets()
     sheets.insertNewByName(name, sheets.getCount())
-    lines = out.splitlines() or [""]
-    _write(sheets.getByName(name), 0, 0, [[line] for line in lines])
+    try:
+        _write(sheets.getByName(name), 0, 0, [[line] for line in out.splitlines() or [""]])
+    except Exception:
+        sheets.removeByName(name)
+        raise
     return {"sheet": name}
