@@ -336,6 +336,20 @@ class CalcTest(unittest.TestCase):
         names = [r[3] for r in figures.getCellRangeByPosition(0, 0, 5, 60).getDataArray()]
         self.assertIn("RMSE", names)
 
+    def test_evolve_report_goes_to_a_new_sheet(self):
+        doc = self.doc
+        select(doc, "throws", (0, 3), (0, len(self.throws) - 1))
+        options = ["--inputs", "speed,angle", "--outputs", "distance", "--mode", "mode",
+                   "--population", "2", "--generations", "1", "--epochs", "20"]
+        settings = {k[2:]: v for k, v in zip(options[::2], options[1::2])}
+        result = quarrow_sheet.evolve(doc, settings, ARGS.quarrow)
+        host = subprocess.run([ARGS.quarrow, "evolve", sheet_file("throws", self.throws)] +
+                              options, capture_output=True, text=True, timeout=300)
+        sheet = doc.getSheets().getByName(result["sheet"])
+        lines = host.stdout.splitlines()
+        got = sheet.getCellRangeByPosition(0, 0, 0, len(lines) - 1).getDataArray()
+        self.assertEqual(got[-1][0], lines[-1])
+
     def test_refusals_leave_the_document_unchanged(self):
         doc = self.doc
         ranges = doc.createInstance("com.sun.star.sheet.SheetCellRanges")

@@ -180,8 +180,9 @@ def write_results(doc, sheet, addr, figures, finish=None):
 
 
 def document_path(doc):
+    """The document's file, or '' when it was never saved or lives outside the file system."""
     url = doc.getURL()
-    return uno.fileUrlToSystemPath(url) if url else ""
+    return uno.fileUrlToSystemPath(url) if url.startswith("file:") else ""
 
 
 def help_text(quarrow, command):
