@@ -3,7 +3,8 @@ trains and predicts through the extension's functions on sheets typed into a doc
 compares what lands in the cells with quarrow's own output on the same data.
 
 Run with Debian's python (python3-uno binds to it):
-  /usr/bin/python3 calc/tests/test_calc.py --quarrow build/tools/quarrow/quarrow --oxt quarrow.oxt
+  /usr/bin/python3 calc/tests/test_calc.py --quarrow build/tools/quarrow/quarrow --oxt X.oxt
+where X.oxt packs that quarrow (make test-calc builds it so).
 """
 
 import argparse
@@ -108,7 +109,7 @@ def start_office():
         ["soffice", "--headless", "--invisible", "--norestore", "--nologo", profile,
          "--accept=pipe,name=%s;urp;" % pipe],
         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True,
-        env=dict(os.environ, QUARROW=ARGS.quarrow))
+        env={k: v for k, v in os.environ.items() if k != "QUARROW"})
     local = uno.getComponentContext()
     resolver = local.ServiceManager.createInstanceWithContext(
         "com.sun.star.bridge.UnoUrlResolver", local)
@@ -414,7 +415,8 @@ class MenuTest(unittest.TestCase):
             shown = []
             for url in urls:
                 # Headless, the dialogs close at once as if cancelled: each command gets as
-                # far as its dialog (columns, the host's defaults) and changes nothing.
+                # far as its dialog (the quarrow packed in the extension, the columns, the
+                # host's defaults) and changes nothing.
                 shown.append(provider.getScript(url).invoke((), (), ())[0])
                 self.assertEqual(snapshot(doc), before, url)
             self.assertEqual(shown[:3], ["", "", ""])

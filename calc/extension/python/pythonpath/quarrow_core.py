@@ -93,6 +93,11 @@ def find_quarrow(configured="", extension_dir=""):
         return configured if os.access(configured, os.X_OK) else ""
     if extension_dir:
         inside = os.path.join(extension_dir, "bin", "quarrow")
+        if os.path.isfile(inside) and not os.access(inside, os.X_OK):
+            try:  # unpacking the extension drops the program's execute bit
+                os.chmod(inside, os.stat(inside).st_mode | 0o111)
+            except OSError:
+                pass
         if os.access(inside, os.X_OK):
             return inside
     return shutil.which("quarrow") or ""
