@@ -222,6 +222,12 @@ class CoreTest(unittest.TestCase):
         for value, field in cases:
             self.assertEqual(core.csv_field(value), field, repr(value))
 
+    def test_texts_that_read_as_numbers_stay_classes(self):
+        rows = [["code", "x", "mixed", "note", "a,b"], ["01", 1.0, "2", "n/a", "3"],
+                ["", 2.0, 4.0, "", "4"], ["2.5e1", 3.0, "", "x", "5"]]
+        self.assertEqual(core.text_number_columns(rows), ["code"])
+        self.assertEqual(core.with_text_columns({"symbolic": "x"}, rows)["symbolic"], "x,code")
+
     def test_command_leaves_unset_options_to_the_host(self):
         argv = core.build_command("q", "train", "s.csv",
                                   {"inputs": "A:B", "rate": "", "hidden": " 4,2 ",
@@ -250,10 +256,12 @@ class CalcTest(unittest.TestCase):
         bad = [list(r) for r in cls.throws]
         bad[5][1] = "n/a"
         errors = [list(r) for r in cls.throws]
+        codes = {"birch": "1", "maple": "2", "oak": "3"}
+        cls.codes = [r[:4] + [codes.get(r[4], r[4])] + r[5:] for r in cls.trees]
         # The data starts at B3 so that positions, not only contents, are checked.
         cls.doc = new_document("workbook", [("trees", cls.trees), ("throws", cls.throws),
                                             ("new", cls.trees_new), ("bad", bad),
-                                            ("errors", errors)])
+                                            ("errors", errors), ("codes", cls.codes)])
         cls.doc.getSheets().getByName("errors").getCellRangeByName("B6").setFormula("=1/0")
         cls.folder = OFFICE["work"]
 
@@ -309,6 +317,21 @@ class CalcTest(unittest.TestCase):
         flag = got[0].index("outside trained range")
         row = [r[flag] for r in got].index("")
         self.assertEqual(new.getCellByPosition(width + flag, row).getType().value, "EMPTY")
+
+    def test_classes_typed_as_numbers_in_texts(self):
+        doc = self.doc
+        select(doc, "codes")
+        quarrow_sheet.train(doc, {"inputs": "leaf_length:height", "outputs": "kind",
+                                  "mode": "mode"}, ARGS.quarrow)
+        code, host, _ = host_run("train", sheet_file("codes", self.codes), "--inputs",
+                                 "leaf_length:height", "--outputs", "kind", "--mode", "mode",
+                                 "--symbolic", "kind")
+        self.assertEqual(code, 0)
+        width = len(self.codes[0])
+        got = doc.getSheets().getByName("codes").getCellRangeByPosition(
+            width, 1, width, len(self.codes) - 1).getDataArray()
+        self.assertEqual([r[0] for r in got], [r[width] for r in host[1:]])
+        self.assertTrue(all(isinstance(r[0], str) for r in got))
 
     def test_numeric_train_in_a_selection(self):
         doc = self.doc

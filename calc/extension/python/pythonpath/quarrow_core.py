@@ -41,6 +41,32 @@ def csv_field(value):
     return text
 
 
+_NUMBER = re.compile(r"^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$")
+
+
+def text_number_columns(rows):
+    """Names of the columns whose cells are all texts, some of which read as numbers ("01",
+    "2"). A CSV field cannot say it is a text, so these are declared symbolic: the sheet holds
+    them as texts, and a column of texts is a column of classes."""
+    names = []
+    for c, name in enumerate(rows[0] if rows else []):
+        cells = [r[c] for r in rows[1:] if c < len(r) and r[c] != ""]
+        if (isinstance(name, str) and name and "," not in name and cells
+                and all(isinstance(v, str) for v in cells)
+                and any(_NUMBER.match(v.strip()) for v in cells)):
+            names.append(name)
+    return names
+
+
+def with_text_columns(settings, rows):
+    """The settings with the text columns that look like numbers added to --symbolic."""
+    extra = text_number_columns(rows)
+    if not extra:
+        return settings
+    given = [n for n in str(settings.get("symbolic") or "").split(",") if n.strip()]
+    return dict(settings, symbolic=",".join(given + [n for n in extra if n not in given]))
+
+
 def range_csv(rows):
     """The rows of a range (first row the column names) as CSV text."""
     return "".join(",".join(csv_field(v) for v in row) + "\n" for row in rows)

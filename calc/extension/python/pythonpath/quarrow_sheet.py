@@ -203,6 +203,8 @@ def _run_on_range(doc, command, settings, quarrow, files, on_line, cancelled, ti
         with open(csv_path, "w", encoding="utf-8", newline="") as f:
             f.write(core.range_csv(rows))
         paths = {k: (v if k == "net" else os.path.join(work, v)) for k, v in files.items()}
+        if command != "predict":  # a network knows which of its columns are symbolic
+            settings = core.with_text_columns(settings, rows)
         argv = core.build_command(quarrow, command, csv_path, settings, paths)
         code, out, err = core.run_host(argv, on_line, cancelled, timeout)
         if code != 0:
