@@ -222,6 +222,13 @@ class CoreTest(unittest.TestCase):
         for value, field in cases:
             self.assertEqual(core.csv_field(value), field, repr(value))
 
+    def test_host_messages_point_into_the_sheet(self):
+        message = ('quarrow train: /t/s.csv: row 7, column B (angle): "n/a" (row 2 holds a '
+                   'number)')
+        self.assertEqual(core.sheet_message(message, "/t/s.csv", "data", 3, 25),
+                         'quarrow train: sheet "data": row 10, column AA (angle): "n/a" (row '
+                         '5 holds a number)')
+
     def test_texts_that_read_as_numbers_stay_classes(self):
         rows = [["code", "x", "mixed", "note", "a,b"], ["01", 1.0, "2", "n/a", "3"],
                 ["", 2.0, 4.0, "", "4"], ["2.5e1", 3.0, "", "x", "5"]]
@@ -256,12 +263,15 @@ class CalcTest(unittest.TestCase):
         bad = [list(r) for r in cls.throws]
         bad[5][1] = "n/a"
         errors = [list(r) for r in cls.throws]
+        # The same refused table with its corner at C4.
+        shifted = [[""] * (2 + len(bad[0]))] * 3 + [["", ""] + r for r in bad]
         codes = {"birch": "1", "maple": "2", "oak": "3"}
         cls.codes = [r[:4] + [codes.get(r[4], r[4])] + r[5:] for r in cls.trees]
         # The data starts at B3 so that positions, not only contents, are checked.
         cls.doc = new_document("workbook", [("trees", cls.trees), ("throws", cls.throws),
                                             ("new", cls.trees_new), ("bad", bad),
-                                            ("errors", errors), ("codes", cls.codes)])
+                                            ("errors", errors), ("codes", cls.codes),
+                                            ("shifted", shifted)])
         cls.doc.getSheets().getByName("errors").getCellRangeByName("B6").setFormula("=1/0")
         cls.folder = OFFICE["work"]
 
@@ -383,6 +393,8 @@ class CalcTest(unittest.TestCase):
         cases = [  # what is selected, the host's own refusal or a fragment of ours
             ("a text in a column of numbers", ("bad", None), "host"),
             ("the names row only", ("throws", ((0, 3), (0, 0))), "host"),
+            ("a table away from A1", ("shifted", ((2, 5), (3, len(self.throws) + 2))),
+             'sheet "shifted": row 9, column D (angle)'),
             ("a cell with an error", ("errors", None), "errors (errors.B6)"),
             ("two ranges", (None, ranges), "Select one range"),
         ]

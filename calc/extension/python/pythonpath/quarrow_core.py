@@ -181,6 +181,35 @@ def run_host(argv, on_line=None, cancelled=None, timeout=3600.0, poll=0.1):
     return (None if killed else proc.returncode), "".join(out_parts), "".join(err_parts)
 
 
+def column_letters(index):
+    """0 -> A, 25 -> Z, 26 -> AA."""
+    letters = ""
+    index += 1
+    while index:
+        index, rest = divmod(index - 1, 26)
+        letters = chr(ord("A") + rest) + letters
+    return letters
+
+
+def _column_index(letters):
+    index = 0
+    for ch in letters:
+        index = index * 26 + ord(ch) - ord("A") + 1
+    return index - 1
+
+
+def sheet_message(message, csv_path, sheet_name, first_row, first_column):
+    """The host's message about the exported file as the person sees the sheet: the sheet's
+    name for the file, and rows and columns counted from the range's top left cell (given
+    0-based) rather than from the file's."""
+    message = message.replace(csv_path, 'sheet "%s"' % sheet_name)
+    message = re.sub(r"\brow (\d+)", lambda m: "row %d" % (int(m.group(1)) + first_row),
+                     message)
+    return re.sub(r"\bcolumn ([A-Z]{1,3}) \(",
+                  lambda m: "column %s (" % column_letters(_column_index(m.group(1)) +
+                                                          first_column), message)
+
+
 def host_failure(code, stderr):
     """The message of a run that did not succeed."""
     if code is None:

@@ -194,7 +194,7 @@ def _run_on_range(doc, command, settings, quarrow, files, on_line, cancelled, ti
     """Exports the range to a file in a new folder and runs the host on it; the files the host
     writes (files: option -> name) go to that folder too. Returns (sheet, address, the host's
     output, folder, files by option with their paths); the caller removes the folder. On a
-    refusal, HostError with the host's message naming the sheet instead of the file."""
+    refusal, HostError with the host's message pointing into the sheet instead of the file."""
     sheet, addr = target_range(doc)
     rows = read_rows(sheet, addr)
     work = tempfile.mkdtemp(prefix="quarrow-calc-")
@@ -209,7 +209,8 @@ def _run_on_range(doc, command, settings, quarrow, files, on_line, cancelled, ti
         code, out, err = core.run_host(argv, on_line, cancelled, timeout)
         if code != 0:
             message = core.host_failure(code, err)
-            raise core.HostError(message.replace(csv_path, 'sheet "%s"' % sheet.getName()))
+            raise core.HostError(core.sheet_message(message, csv_path, sheet.getName(),
+                                                    addr.StartRow, addr.StartColumn))
         return sheet, addr, out, work, paths
     except Exception:
         shutil.rmtree(work, ignore_errors=True)
