@@ -265,10 +265,11 @@ def figures_rows(figures):
     """The figures sheet's summary block: the run, then per set and output the host's scores,
     and each confusion table (rows the actual class, columns the predicted one)."""
     rows = [["Quarrow " + figures.get("command", "")], ["sheet", figures.get("sheet", "")]]
+    trained = figures.get("epochsRun", 0) > 0  # predict reports no training
     for key, label in (("layers", "layers"), ("epochsRun", "epochs run"),
                        ("bestEpoch", "weights kept from epoch"), ("stopRule", "stop rule"),
                        ("trainSeconds", "training seconds")):
-        if key in figures:
+        if trained and key in figures:
             v = figures[key]
             rows.append([label, "-".join(str(n) for n in v) if isinstance(v, list) else _cell(v)])
     for name, value in figures.get("settings", {}).items():

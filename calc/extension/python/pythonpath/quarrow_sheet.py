@@ -121,7 +121,7 @@ def _add_chart(sheet, name, block, title, y, lines):
     return name
 
 
-_NO_SYMBOL, _AUTO_SYMBOL = -3, -1  # ChartSymbolType NONE and AUTO
+_NO_SYMBOL, _AUTO_SYMBOL = -3, -2  # ChartSymbolType NONE and AUTO
 
 
 def _figures_sheet(doc, figures):
