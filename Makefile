@@ -5,7 +5,8 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 40
 
-.PHONY: deps build demo test test-report test-sanitize test-windows fuzz-ci bench format clean
+.PHONY: deps build demo test test-report test-sanitize test-windows fuzz-ci bench format clean \
+  calc-extension test-calc
 
 deps:
 	@bash scripts/install-deps.sh
@@ -36,8 +37,23 @@ fuzz-ci: deps
 	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DQUAR_FUZZ=ON -DQUAR_TESTS=OFF -DQUAR_BENCH=OFF >/dev/null
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_calls fuzz_columns fuzz_population \
-	  fuzz_text fuzz_host_files
+	  fuzz_text fuzz_host_files fuzz_workbook
 	bash scripts/fuzz-ci.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# The Calc extension: a zip of the tracked files under calc/extension.
+calc-extension:
+	bash scripts/make-calc-extension.sh $(BUILD)/quarrow.oxt
+
+# The extension, with quarrow packed inside, in a real, headless LibreOffice (installed first
+# when missing).
+test-calc:
+	bash scripts/install-calc-deps.sh
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target quarrow
+	QUARROW_BIN=$(BUILD)/tools/quarrow/quarrow \
+	  bash scripts/make-calc-extension.sh $(BUILD)/with-host/quarrow.oxt
+	PYTHONDONTWRITEBYTECODE=1 timeout 900 /usr/bin/python3 calc/tests/test_calc.py \
+	  --quarrow $(BUILD)/tools/quarrow/quarrow --oxt $(BUILD)/with-host/quarrow.oxt
 
 test-windows:
 	bash scripts/test-windows.sh
