@@ -193,8 +193,11 @@ double RoundScaled(const Wide& value, int32_t k) {
     return static_cast<double>(mantissa) * Pow2(low - kWideFractionBits + k);
 }
 
-// Inlined into ExactExp: the fast path is most of its time.
-inline ExpApproximation Approximate(double x) {
+// Inlined into ExactExp: the fast path is most of its time. `estimate` is a second value of
+// (hi + lo) rounded, from a chain about half as long (no error terms, Estrin's scheme): it is that
+// rounding nearly always, and ExactExp returns it only after checking that it is, so a caller
+// waiting for the result waits for the short chain and the check runs beside it.
+[[gnu::always_inline]] inline ExpApproximation Approximate(double x, double& estimate) {
     double kd = (x * kInvLn2Step + kRoundingShift) - kRoundingShift;
     auto k = static_cast<int32_t>(kd);
     double r0 = x - kd * kLn2StepHi; // exact: kLn2StepHi has 32 significant bits
@@ -211,6 +214,9 @@ inline ExpApproximation Approximate(double x) {
 
     // 2^(j/256) (1 + p) in double-double.
     const ExpTableEntry& t = kExpTable[k & 255];
+    const double r2 = rHi * rHi;
+    const double q = (0.5 + rHi * kInvFactorial3) + r2 * (kInvFactorial4 + rHi * kInvFactorial5);
+    estimate = t.hi + (t.hi * rHi + ((t.hi * r2) * q + (t.lo + t.hi * rLo)));
     double uHi, uLo;
     TwoProduct(t.hi, pHi, uHi, uLo);
     double low = t.lo + (uLo + (t.hi * pLo + t.lo * pHi));
@@ -227,7 +233,8 @@ inline ExpApproximation Approximate(double x) {
 ExpApproximation ExpFastApproximation(double x) {
     if (!(std::fabs(x) >= kNearZero && x >= kUnderflowBound && x <= kOverflowBound))
         return {ExactExp(x), 0.0, 0};
-    return Approximate(x);
+    double estimate;
+    return Approximate(x, estimate);
 }
 
 double ExpSlowPath(double x) {
@@ -277,12 +284,17 @@ double ExactExp(double x) {
     if (x < kUnderflowBound) return 0.0;
     if (std::fabs(x) < kNearZero) return 1.0;
 
-    ExpApproximation a = Approximate(x);
+    double estimate;
+    ExpApproximation a = Approximate(x, estimate);
     constexpr double kErrorBound = 0x1p-66;
     if (a.scale >= -1021) {
         double bound = a.hi * kErrorBound;
         double up = a.hi + (a.lo + bound);
-        if (up == a.hi + (a.lo - bound)) return ScaleNormal(up, a.scale);
+        if (up == a.hi + (a.lo - bound)) {
+            // A branch, not a select: the result must not wait for the check.
+            if (__builtin_expect(estimate == up, 1)) return ScaleNormal(estimate, a.scale);
+            return ScaleNormal(up, a.scale);
+        }
     } else {
         // Scaled by 2^1022, a result below 2^-1022 (spaced 2^-1074) becomes a value below 1.
         double factor = Pow2(a.scale + 1022);

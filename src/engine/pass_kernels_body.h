@@ -413,6 +413,13 @@ VD ExpLanes(VD x, int32_t lanes) {
     const VK index = _mm_and_si128(k, _mm_set1_epi32(255));
     const VD tHi = GatherD(&kExpTable[0].hi, index);
     const VD tLo = GatherD(&kExpTable[0].lo, index);
+    // ExactExp's short estimate of the rounded result, returned only where the check below
+    // finds it equal to that rounding, so the caller need not wait for the check.
+    const VD r2 = MulD(rHi, rHi);
+    const VD q = AddD(AddD(Set1D(0.5), MulD(rHi, Set1D(kInvFactorial3))),
+                      MulD(r2, AddD(Set1D(kInvFactorial4), MulD(rHi, Set1D(kInvFactorial5)))));
+    const VD estimate =
+        AddD(tHi, AddD(MulD(tHi, rHi), AddD(MulD(MulD(tHi, r2), q), AddD(tLo, MulD(tHi, rLo)))));
     // TwoProduct(tHi, pHi) with both factors split in halves of 26 bits.
     const VD splitter = Set1D(134217729.0);
     const VD uHi = MulD(tHi, pHi);
@@ -441,8 +448,10 @@ VD ExpLanes(VD x, int32_t lanes) {
                           GreaterEqualLanesD(x, Set1D(-746.0)) &
                           GreaterEqualLanesD(Set1D(709.79), x) & WithinLanesK(scale, -1021, 1023) &
                           EqualLanesD(up, AddD(hi, SubD(lo, bound)));
-    const VD result = MulD(up, Pow2D(scale));
     const int32_t wanted = (1 << lanes) - 1;
+    if (__builtin_expect((plain & EqualLanesD(estimate, up) & wanted) == wanted, 1))
+        return MulD(estimate, Pow2D(scale));
+    const VD result = MulD(up, Pow2D(scale));
     if ((plain & wanted) == wanted) return result;
     double values[kLanesD], arguments[kLanesD];
     StoreD(values, result);
