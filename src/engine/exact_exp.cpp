@@ -193,17 +193,43 @@ double RoundScaled(const Wide& value, int32_t k) {
     return static_cast<double>(mantissa) * Pow2(low - kWideFractionBits + k);
 }
 
-// Inlined into ExactExp: the fast path is most of its time. `estimate` is a second value of
-// (hi + lo) rounded, from a chain about half as long (no error terms, Estrin's scheme): it is that
-// rounding nearly always, and ExactExp returns it only after checking that it is, so a caller
-// waiting for the result waits for the short chain and the check runs beside it.
-[[gnu::always_inline]] inline ExpApproximation Approximate(double x, double& estimate) {
+// x = (256 m + j) ln2/256 + r: r as the exact sum rHi + rLo (|rHi| <= ln2/512 and a little),
+// k = 256 m + j, and the table entry of 2^(j/256).
+struct Reduction {
+    double rHi, rLo;
+    const ExpTableEntry* t;
+    int32_t k;
+};
+
+[[gnu::always_inline]] inline Reduction Reduce(double x) {
     double kd = (x * kInvLn2Step + kRoundingShift) - kRoundingShift;
     auto k = static_cast<int32_t>(kd);
     double r0 = x - kd * kLn2StepHi; // exact: kLn2StepHi has 32 significant bits
-    double rHi, rLo;
-    TwoSum(r0, -(kd * kLn2StepLo), rHi, rLo);
+    Reduction red;
+    TwoSum(r0, -(kd * kLn2StepLo), red.rHi, red.rLo);
+    red.t = &kExpTable[k & 255];
+    red.k = k;
+    return red;
+}
 
+// The quick estimate: 2^(j/256) e^r = tHi + s to within 2^-60.4 (the terms tLo r and past
+// r^5/5! left out, and the rounding of the products and sums of s), and its rounding
+// y = tHi + s with error = s - (y - tHi), both subtractions exact.
+[[gnu::always_inline]] inline double Estimate(const Reduction& red, double& error) {
+    const double rHi = red.rHi;
+    const double tHi = red.t->hi;
+    const double r2 = rHi * rHi;
+    const double q = (0.5 + rHi * kInvFactorial3) + r2 * (kInvFactorial4 + rHi * kInvFactorial5);
+    const double s = tHi * rHi + ((tHi * r2) * q + (red.t->lo + tHi * red.rLo));
+    const double y = tHi + s;
+    error = s - (y - tHi);
+    return y;
+}
+
+// The double-double approximation. Inlined into ExactExp: with the estimate, it is most of
+// its time.
+[[gnu::always_inline]] inline ExpApproximation Refine(const Reduction& red) {
+    const double rHi = red.rHi, rLo = red.rLo;
     // e^r - 1 = r + r^2 (1/2 + r/3! + ... + r^4/6!); the terms past r^6/6! are below 2^-78.
     double poly =
         0.5 + rHi * (kInvFactorial3 +
@@ -213,10 +239,7 @@ double RoundScaled(const Wide& value, int32_t k) {
     FastTwoSum(rHi, rLo + rest, pHi, pLo); // |rLo + rest| < |rHi| / 2, or both are 0
 
     // 2^(j/256) (1 + p) in double-double.
-    const ExpTableEntry& t = kExpTable[k & 255];
-    const double r2 = rHi * rHi;
-    const double q = (0.5 + rHi * kInvFactorial3) + r2 * (kInvFactorial4 + rHi * kInvFactorial5);
-    estimate = t.hi + (t.hi * rHi + ((t.hi * r2) * q + (t.lo + t.hi * rLo)));
+    const ExpTableEntry& t = *red.t;
     double uHi, uLo;
     TwoProduct(t.hi, pHi, uHi, uLo);
     double low = t.lo + (uLo + (t.hi * pLo + t.lo * pHi));
@@ -224,7 +247,7 @@ double RoundScaled(const Wide& value, int32_t k) {
     FastTwoSum(t.hi, uHi, sHi, sLo);
     ExpApproximation a;
     FastTwoSum(sHi, sLo + low, a.hi, a.lo);
-    a.scale = k >> 8;
+    a.scale = red.k >> 8;
     return a;
 }
 
@@ -233,8 +256,7 @@ double RoundScaled(const Wide& value, int32_t k) {
 ExpApproximation ExpFastApproximation(double x) {
     if (!(std::fabs(x) >= kNearZero && x >= kUnderflowBound && x <= kOverflowBound))
         return {ExactExp(x), 0.0, 0};
-    double estimate;
-    return Approximate(x, estimate);
+    return Refine(Reduce(x));
 }
 
 double ExpSlowPath(double x) {
@@ -284,17 +306,22 @@ double ExactExp(double x) {
     if (x < kUnderflowBound) return 0.0;
     if (std::fabs(x) < kNearZero) return 1.0;
 
-    double estimate;
-    ExpApproximation a = Approximate(x, estimate);
+    const Reduction red = Reduce(x);
+    // Settled by the estimate when every value within kQuickBound (4 times its error) of
+    // tHi + s rounds to y: nearly always, and then the double-double is not computed at all.
+    constexpr double kQuickBound = 0x1p-58;
+    if (red.k >= -1021 * 256) {
+        double error;
+        const double y = Estimate(red, error);
+        if (__builtin_expect(y + (error + kQuickBound) == y && y + (error - kQuickBound) == y, 1))
+            return ScaleNormal(y, red.k >> 8);
+    }
+    ExpApproximation a = Refine(red);
     constexpr double kErrorBound = 0x1p-66;
     if (a.scale >= -1021) {
         double bound = a.hi * kErrorBound;
         double up = a.hi + (a.lo + bound);
-        if (up == a.hi + (a.lo - bound)) {
-            // A branch, not a select: the result must not wait for the check.
-            if (__builtin_expect(estimate == up, 1)) return ScaleNormal(estimate, a.scale);
-            return ScaleNormal(up, a.scale);
-        }
+        if (up == a.hi + (a.lo - bound)) return ScaleNormal(up, a.scale);
     } else {
         // Scaled by 2^1022, a result below 2^-1022 (spaced 2^-1074) becomes a value below 1.
         double factor = Pow2(a.scale + 1022);
