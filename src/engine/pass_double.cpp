@@ -47,9 +47,11 @@ struct DoubleSteps {
     }
 
     // Each unit's net input is built in its own activation slot, then passed through the
-    // transfer function.
+    // transfer function. A small layer's units go through it straight from the sum, each on
+    // its own, so that the next layer does not wait for a store and a load.
     static void Forward() {
         const bool logistic = gNet.transferCode == kLogisticCode;
+        const double gain = gNet.transferGain;
         for (int32_t l = 1; l < gNet.layerCount; ++l) {
             const int32_t units = gNet.layerSize[l];
             double* unit = layout.activations[l];
@@ -61,16 +63,16 @@ struct DoubleSteps {
                     double sum = 0.0;
                     for (int32_t i = 0; i < inputs; ++i)
                         sum = below[i] * w[i] + sum;
-                    unit[j] = sum;
+                    unit[j] = logistic ? Logistic(sum, gain) : ApplyTransferDouble(sum);
                 }
-            } else {
-                kernels->forwardDouble(below, layout.weights[l], inputs, units, unit);
+                continue;
             }
+            kernels->forwardDouble(below, layout.weights[l], inputs, units, unit);
             if (logistic && units > 1) {
-                kernels->logisticDouble(unit, units, gNet.transferGain);
+                kernels->logisticDouble(unit, units, gain);
             } else {
                 for (int32_t j = 0; j < units; ++j)
-                    unit[j] = ApplyTransferDouble(unit[j]);
+                    unit[j] = logistic ? Logistic(unit[j], gain) : ApplyTransferDouble(unit[j]);
             }
         }
     }
