@@ -151,11 +151,18 @@ struct DoubleSteps {
             }
             for (int32_t j = 0; j < units; ++j, w += inputs, last += inputs) {
                 const double g = layout.rateFactor * delta[j];
-                for (int32_t i = 0; i < inputs; ++i) {
-                    double change = a[i] * g;
-                    if (momentum != 0.0) change = change + last[i] * momentum;
-                    last[i] = change;
-                    w[i] = w[i] + change;
+                if (momentum != 0.0) {
+                    for (int32_t i = 0; i < inputs; ++i) {
+                        const double change = a[i] * g + last[i] * momentum;
+                        last[i] = change;
+                        w[i] = w[i] + change;
+                    }
+                } else {
+                    for (int32_t i = 0; i < inputs; ++i) {
+                        const double change = a[i] * g;
+                        last[i] = change;
+                        w[i] = w[i] + change;
+                    }
                 }
             }
         }
