@@ -205,8 +205,10 @@ struct Reduction {
 };
 
 [[gnu::always_inline]] inline Reduction Reduce(double x) {
-    double kd = (x * kInvLn2Step + kRoundingShift) - kRoundingShift;
-    auto k = static_cast<int32_t>(kd);
+    const double shifted = x * kInvLn2Step + kRoundingShift;
+    double kd = shifted - kRoundingShift;
+    // The integer kd is also the low half of the shifted sum's bits, known a conversion sooner.
+    auto k = static_cast<int32_t>(static_cast<uint32_t>(std::bit_cast<uint64_t>(shifted)));
     double r0 = x - kd * kLn2StepHi; // exact: kLn2StepHi has 32 significant bits
     Reduction red;
     TwoSum(r0, -(kd * kLn2StepLo), red.rHi, red.rLo);
