@@ -10,7 +10,8 @@ namespace {
 PassLayout<double, double, double, double> layout;
 const PassKernels* kernels;
 
-constexpr int32_t kLogisticCode = 3; // its units go through the kernels, several at once
+// A larger layer's units of this code go through the kernels, several at once.
+constexpr int32_t kLogisticCode = 3;
 // Layers of at most this many weights are summed and updated here: a kernel call would cost
 // more than their arithmetic. The loops below do each unit's operations in the kernels' order.
 constexpr int32_t kSmallLayer = 32;
