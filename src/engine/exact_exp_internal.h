@@ -12,6 +12,15 @@ struct ExpApproximation {
 };
 ExpApproximation ExpFastApproximation(double x);
 
+// The quick estimate e^x = (value + error) * 2^scale, exact sum, for the same arguments as the
+// fast approximation with a normal result, to within 2^-60.4 of e^x / 2^scale. ExactExp returns
+// value * 2^scale when every number within 2^-58 of value + error rounds to value.
+struct ExpEstimate {
+    double value, error;
+    int32_t scale;
+};
+ExpEstimate ExpQuickEstimate(double x);
+
 // e^x correctly rounded from 192-bit fixed-point arithmetic, for the same range (other arguments
 // are left to ExactExp).
 double ExpSlowPath(double x);

@@ -10,7 +10,15 @@ namespace {
 PassLayout<double, double, double, double> layout;
 const PassKernels* kernels;
 
-constexpr int32_t kLogisticCode = 3; // its units go through the kernels, several at once
+// A larger layer's units of this code go through the kernels, several at once.
+constexpr int32_t kLogisticCode = 3;
+// Layers of at most this many weights are summed and updated here: a kernel call would cost
+// more than their arithmetic. The loops below do each unit's operations in the kernels' order.
+constexpr int32_t kSmallLayer = 32;
+
+bool IsSmall(int32_t l) {
+    return (gNet.layerSize[l - 1] + 1) * gNet.layerSize[l] <= kSmallLayer;
+}
 
 struct DoubleSteps {
     static void BeginPass() {
@@ -40,19 +48,32 @@ struct DoubleSteps {
     }
 
     // Each unit's net input is built in its own activation slot, then passed through the
-    // transfer function.
+    // transfer function. A small layer's units go through it straight from the sum, each on
+    // its own, so that the next layer does not wait for a store and a load.
     static void Forward() {
         const bool logistic = gNet.transferCode == kLogisticCode;
+        const double gain = gNet.transferGain;
         for (int32_t l = 1; l < gNet.layerCount; ++l) {
             const int32_t units = gNet.layerSize[l];
             double* unit = layout.activations[l];
-            kernels->forwardDouble(layout.activations[l - 1], layout.weights[l],
-                                   gNet.layerSize[l - 1] + 1, units, unit);
+            const double* below = layout.activations[l - 1];
+            const int32_t inputs = gNet.layerSize[l - 1] + 1;
+            if (IsSmall(l)) {
+                const double* w = layout.weights[l];
+                for (int32_t j = 0; j < units; ++j, w += inputs) {
+                    double sum = 0.0;
+                    for (int32_t i = 0; i < inputs; ++i)
+                        sum = below[i] * w[i] + sum;
+                    unit[j] = logistic ? Logistic(sum, gain) : ApplyTransferDouble(sum);
+                }
+                continue;
+            }
+            kernels->forwardDouble(below, layout.weights[l], inputs, units, unit);
             if (logistic && units > 1) {
-                kernels->logisticDouble(unit, units, gNet.transferGain);
+                kernels->logisticDouble(unit, units, gain);
             } else {
                 for (int32_t j = 0; j < units; ++j)
-                    unit[j] = ApplyTransferDouble(unit[j]);
+                    unit[j] = logistic ? Logistic(unit[j], gain) : ApplyTransferDouble(unit[j]);
             }
         }
     }
@@ -97,19 +118,55 @@ struct DoubleSteps {
             const int32_t n = gNet.layerSize[l];
             const double* y = layout.activations[l];
             double* s = layout.deltas[l];
-            kernels->backDouble(layout.deltas[l + 1], layout.weights[l + 1], n,
-                                gNet.layerSize[l + 1], s);
+            const double* above = layout.deltas[l + 1];
+            const int32_t aboveCount = gNet.layerSize[l + 1];
+            if (IsSmall(l + 1)) {
+                for (int32_t j = 0; j < n; ++j) {
+                    double sum = 0.0;
+                    const double* w = layout.weights[l + 1] + j;
+                    for (int32_t k = 0; k < aboveCount; ++k, w += n + 1)
+                        sum = above[k] * *w + sum;
+                    s[j] = sum * Slope(y[j]);
+                }
+                continue;
+            }
+            kernels->backDouble(above, layout.weights[l + 1], n, aboveCount, s);
             for (int32_t j = 0; j < n; ++j)
                 s[j] = s[j] * Slope(y[j]);
         }
     }
 
     static void UpdateWeights() {
-        for (int32_t l = 1; l < gNet.layerCount; ++l)
-            kernels->updateDouble(layout.weights[l], layout.lastChanges[l],
-                                  layout.activations[l - 1], gNet.layerSize[l - 1] + 1,
-                                  gNet.layerSize[l], layout.deltas[l], layout.rateFactor,
-                                  gNet.momentum);
+        const double momentum = gNet.momentum;
+        for (int32_t l = 1; l < gNet.layerCount; ++l) {
+            const int32_t inputs = gNet.layerSize[l - 1] + 1;
+            const int32_t units = gNet.layerSize[l];
+            double* w = layout.weights[l];
+            double* last = layout.lastChanges[l];
+            const double* a = layout.activations[l - 1];
+            const double* delta = layout.deltas[l];
+            if (!IsSmall(l)) {
+                kernels->updateDouble(w, last, a, inputs, units, delta, layout.rateFactor,
+                                      momentum);
+                continue;
+            }
+            for (int32_t j = 0; j < units; ++j, w += inputs, last += inputs) {
+                const double g = layout.rateFactor * delta[j];
+                if (momentum != 0.0) {
+                    for (int32_t i = 0; i < inputs; ++i) {
+                        const double change = a[i] * g + last[i] * momentum;
+                        last[i] = change;
+                        w[i] = w[i] + change;
+                    }
+                } else {
+                    for (int32_t i = 0; i < inputs; ++i) {
+                        const double change = a[i] * g;
+                        last[i] = change;
+                        w[i] = w[i] + change;
+                    }
+                }
+            }
+        }
     }
 
     static void EndPass(int32_t evaluated) {

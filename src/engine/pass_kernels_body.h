@@ -383,13 +383,13 @@ void UpdateDouble(double* w, double* last, const double* a, int32_t inputs, int3
 
 // ---- The logistic transfer of a layer ----------------------------------------------------
 
-// The same steps as the engine's exponential, one argument per lane: a double-double
-// approximation of e^x and the check that it rounds to one double. Lanes that the check cannot
+// The engine's exponential, one argument per lane: its quick estimate of e^x and the check that
+// every value within the estimate's error bound rounds to it. Lanes that the check cannot
 // settle, or whose argument or result lies out of the plain range, go to ExactExp itself, so
 // each of the first `lanes` results is the correctly rounded e^x.
-VD ExpLanes(VD x, int32_t lanes) {
+[[gnu::always_inline]] inline VD ExpLanes(VD x, int32_t lanes) {
     constexpr double kRoundingShift = 0x1.8p52;
-    constexpr double kErrorBound = 0x1p-66;
+    constexpr double kQuickBound = 0x1p-58;
     const VD shift = Set1D(kRoundingShift);
     const VD kd = SubD(AddD(MulD(x, Set1D(kInvLn2Step)), shift), shift);
     const VK k = WholeLanes(kd);
@@ -399,56 +399,32 @@ VD ExpLanes(VD x, int32_t lanes) {
     const VD rHi = AddD(r0, b);
     const VD bPart = SubD(rHi, r0);
     const VD rLo = AddD(SubD(r0, SubD(rHi, bPart)), SubD(b, bPart));
-    const VD poly =
-        AddD(Set1D(0.5),
-             MulD(rHi, AddD(Set1D(kInvFactorial3),
-                            MulD(rHi, AddD(Set1D(kInvFactorial4),
-                                           MulD(rHi, AddD(Set1D(kInvFactorial5),
-                                                          MulD(rHi, Set1D(kInvFactorial6)))))))));
-    const VD rest = MulD(MulD(rHi, rHi), poly);
-    // FastTwoSum(rHi, rLo + rest)
-    const VD tail = AddD(rLo, rest);
-    const VD pHi = AddD(rHi, tail);
-    const VD pLo = SubD(tail, SubD(pHi, rHi));
     const VK index = _mm_and_si128(k, _mm_set1_epi32(255));
     const VD tHi = GatherD(&kExpTable[0].hi, index);
     const VD tLo = GatherD(&kExpTable[0].lo, index);
-    // TwoProduct(tHi, pHi) with both factors split in halves of 26 bits.
-    const VD splitter = Set1D(134217729.0);
-    const VD uHi = MulD(tHi, pHi);
-    const VD aScaled = MulD(splitter, tHi);
-    const VD aHi = SubD(aScaled, SubD(aScaled, tHi));
-    const VD aLo = SubD(tHi, aHi);
-    const VD bScaled = MulD(splitter, pHi);
-    const VD bHi = SubD(bScaled, SubD(bScaled, pHi));
-    const VD bLo = SubD(pHi, bHi);
-    const VD uLo =
-        AddD(AddD(AddD(SubD(MulD(aHi, bHi), uHi), MulD(aHi, bLo)), MulD(aLo, bHi)), MulD(aLo, bLo));
-    const VD low = AddD(tLo, AddD(uLo, AddD(MulD(tHi, pLo), MulD(tLo, pHi))));
-    // FastTwoSum(tHi, uHi), then FastTwoSum(sHi, sLo + low).
-    const VD sHi = AddD(tHi, uHi);
-    const VD sLo = SubD(uHi, SubD(sHi, tHi));
-    const VD tail2 = AddD(sLo, low);
-    const VD hi = AddD(sHi, tail2);
-    const VD lo = SubD(tail2, SubD(hi, sHi));
-    const VD bound = MulD(hi, Set1D(kErrorBound));
-    const VD up = AddD(hi, AddD(lo, bound));
+    const VD r2 = MulD(rHi, rHi);
+    const VD q = AddD(AddD(Set1D(0.5), MulD(rHi, Set1D(kInvFactorial3))),
+                      MulD(r2, AddD(Set1D(kInvFactorial4), MulD(rHi, Set1D(kInvFactorial5)))));
+    const VD sum = AddD(MulD(tHi, rHi), AddD(MulD(MulD(tHi, r2), q), AddD(tLo, MulD(tHi, rLo))));
+    const VD y = AddD(tHi, sum);
+    const VD error = SubD(sum, SubD(y, tHi));
     const VK scale = _mm_srai_epi32(k, 8);
 
     // |x| >= 2^-60 and -746 <= x <= 709.79 (NaN is neither), a normal result, a settled check.
     const VD magnitude = AndNotSignD(x);
-    const int32_t plain = GreaterEqualLanesD(magnitude, Set1D(0x1p-60)) &
-                          GreaterEqualLanesD(x, Set1D(-746.0)) &
-                          GreaterEqualLanesD(Set1D(709.79), x) & WithinLanesK(scale, -1021, 1023) &
-                          EqualLanesD(up, AddD(hi, SubD(lo, bound)));
-    const VD result = MulD(up, Pow2D(scale));
+    const VD bound = Set1D(kQuickBound);
+    const int32_t plain =
+        GreaterEqualLanesD(magnitude, Set1D(0x1p-60)) & GreaterEqualLanesD(x, Set1D(-746.0)) &
+        GreaterEqualLanesD(Set1D(709.79), x) & WithinLanesK(scale, -1021, 1023) &
+        EqualLanesD(y, AddD(y, AddD(error, bound))) & EqualLanesD(y, AddD(y, SubD(error, bound)));
+    const VD result = MulD(y, Pow2D(scale));
     const int32_t wanted = (1 << lanes) - 1;
-    if ((plain & wanted) == wanted) return result;
+    if (__builtin_expect((plain & wanted) == wanted, 1)) return result;
     double values[kLanesD], arguments[kLanesD];
     StoreD(values, result);
     StoreD(arguments, x);
-    for (int32_t q = 0; q < lanes; ++q)
-        if (!((plain >> q) & 1)) values[q] = ExactExp(arguments[q]);
+    for (int32_t lane = 0; lane < lanes; ++lane)
+        if (!((plain >> lane) & 1)) values[lane] = ExactExp(arguments[lane]);
     return LoadD(values);
 }
 

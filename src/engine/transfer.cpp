@@ -122,7 +122,7 @@ double ApplyTransferDouble(double net) {
         y = 0.05 * g * net + 0.5;
         break;
     case kLogistic:
-        y = 1.0 / (1.0 + ExactExp(-g * net));
+        y = Logistic(net, g);
         break;
     case kStep:
         y = net > 0.0 ? 1.0 : (net == 0.0 ? 0.5 : 0.0);

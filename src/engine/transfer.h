@@ -2,9 +2,16 @@
 // of the 1281-entry table for each code.
 #pragma once
 
+#include "engine/exact_exp.h"
+
 #include <cstdint>
 
 double ApplyTransferDouble(double net);
+// The logistic code's function: never outside 0 ... 1, so it needs none of the limits that
+// ApplyTransferDouble puts on the other codes, and gives the same bits.
+inline double Logistic(double net, double gain) {
+    return 1.0 / (1.0 + ExactExp(-gain * net));
+}
 // net in Q16 (65536 = 1.0); the result in Q15 (32767 = 1.0).
 int16_t ApplyTransferFixed(int32_t net);
 // Rebuilds gNet.transferTable and gNet.tableSymmetry for code 1..6 and gain.
