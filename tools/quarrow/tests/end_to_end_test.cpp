@@ -240,6 +240,41 @@ TEST_F(QuarrowRun, EvolveKeepsItsPopulation) {
     }
 }
 
+// The workbook and the page as each command writes them; a page that cannot be written is a
+// failure with the reason, not a silent success.
+TEST_F(QuarrowRun, TrainPredictAndEvolveWriteWorkbooksAndPages) {
+    Write("colours.csv", kColours);
+    ASSERT_EQ(Run({"train", Path("colours.csv"), "--inputs", "A:C", "--outputs", "colour", "--mode",
+                   "mode", "--epochs", "20", "--quiet", "--save", Path("net.csv"), "--xlsx",
+                   Path("t.xlsx"), "--report", Path("t.html")}),
+              0)
+        << err_.str();
+    EXPECT_EQ(Read("t.xlsx").substr(0, 2), "PK");
+    EXPECT_NE(Read("t.html").find("Confusion: colour (test)"), std::string::npos);
+    ASSERT_EQ(Run({"predict", Path("colours.csv"), "--net", Path("net.csv"), "--quiet", "--xlsx",
+                   Path("p.xlsx"), "--report", Path("p.html")}),
+              0)
+        << err_.str();
+    EXPECT_NE(Read("p.html").find("3-"), std::string::npos); // the network's shape
+    ASSERT_EQ(Run({"evolve",        Path("colours.csv"),
+                   "--inputs",      "A:C",
+                   "--outputs",     "colour",
+                   "--mode",        "mode",
+                   "--search",      "breed",
+                   "--score",       "train",
+                   "--population",  "2",
+                   "--generations", "1",
+                   "--epochs",      "5",
+                   "--report",      Path("e.html")}),
+              0)
+        << err_.str();
+    EXPECT_NE(Read("e.html").find("gen 1 #2"), std::string::npos);
+    EXPECT_EQ(Run({"predict", Path("colours.csv"), "--net", Path("net.csv"), "--quiet", "--report",
+                   Path("no such folder/p.html")}),
+              1);
+    EXPECT_NE(err_.str().find("no such folder"), std::string::npos) << err_.str();
+}
+
 // y depends on a and b; c is noise. Every fifth row is a TEST row in the mode column, or, with
 // no mode column, the last fifth of the rows (for --split 0.8).
 std::string EvolveSheet(bool shuffledTestTargets, bool modeColumn = true) {
