@@ -104,6 +104,24 @@ TEST_F(QuarrowRun, PredictRepeatsTheTrainedNetworkInBothMethodsAndEncodings) {
             EXPECT_NE(sheet.at(r, 5).text, UpperText(sheet.at(r, 5).text)) << r;
         }
     }
+    // The last network predicts a sheet without targets, its columns in another order, and a
+    // row outside the trained range is predicted and flagged; --strict refuses it.
+    Write("new.csv", "b,r,g\n0.2,0.8,0.1\n0.9,0.1,0.1\n");
+    ASSERT_EQ(Run({"predict", Path("new.csv"), "--net", Path("net.csv")}), 0) << err_.str();
+    EXPECT_NE(out_.str().find("b,r,g,colour predicted"), std::string::npos) << out_.str();
+    ASSERT_EQ(Run({"weights", Path("net.csv"), "--bins", "4"}), 0) << err_.str();
+    EXPECT_NE(out_.str().find("Layer 2 (outputs)"), std::string::npos) << out_.str();
+
+    Write("far.csv", "b,r,g\n0.2,3.5,0.1\n0.2,0.5,0.1\n");
+    ASSERT_EQ(Run({"predict", Path("far.csv"), "--net", Path("net.csv"), "--out", Path("p.csv")}),
+              0)
+        << err_.str();
+    EXPECT_NE(Read("p.csv").find("outside trained range\n0.2,3.5,0.1,"), std::string::npos)
+        << Read("p.csv");
+    EXPECT_NE(Read("p.csv").find(",yes\n0.2,0.5,0.1,"), std::string::npos);
+    EXPECT_EQ(Run({"predict", Path("far.csv"), "--net", Path("net.csv"), "--strict"}), 2);
+    EXPECT_NE(err_.str().find("row 2, column B (r): 3.5 lies outside"), std::string::npos)
+        << err_.str();
 }
 
 // The same sheet as a workbook (numbers as numbers, texts inline) trains the same network and
@@ -145,31 +163,6 @@ TEST_F(QuarrowRun, WorkbookTrainsAndPredictsAsItsCsvTwin) {
                    "--outputs", "colour"}),
               0);
     EXPECT_NE(err_.str().find("Hand"), std::string::npos) << err_.str(); // the sheets it has
-}
-
-TEST_F(QuarrowRun, PredictWithoutTargetsAndWeightsListing) {
-    Write("colours.csv", kColours);
-    Write("new.csv", "b,r,g\n0.2,0.8,0.1\n0.9,0.1,0.1\n");
-    ASSERT_EQ(Run({"train", Path("colours.csv"), "--inputs", "r,g,b", "--outputs", "colour",
-                   "--mode", "E", "--hidden", "0", "--epochs", "20", "--save", Path("net.csv")}),
-              0)
-        << err_.str();
-    ASSERT_EQ(Run({"predict", Path("new.csv"), "--net", Path("net.csv")}), 0) << err_.str();
-    EXPECT_NE(out_.str().find("b,r,g,colour predicted"), std::string::npos) << out_.str();
-    ASSERT_EQ(Run({"weights", Path("net.csv"), "--bins", "4"}), 0) << err_.str();
-    EXPECT_NE(out_.str().find("Layer 1 (outputs)"), std::string::npos) << out_.str();
-
-    // A row outside the trained range is predicted and flagged; --strict refuses it.
-    Write("far.csv", "b,r,g\n0.2,3.5,0.1\n0.2,0.5,0.1\n");
-    ASSERT_EQ(Run({"predict", Path("far.csv"), "--net", Path("net.csv"), "--out", Path("p.csv")}),
-              0)
-        << err_.str();
-    EXPECT_NE(Read("p.csv").find("outside trained range\n0.2,3.5,0.1,"), std::string::npos)
-        << Read("p.csv");
-    EXPECT_NE(Read("p.csv").find(",yes\n0.2,0.5,0.1,"), std::string::npos);
-    EXPECT_EQ(Run({"predict", Path("far.csv"), "--net", Path("net.csv"), "--strict"}), 2);
-    EXPECT_NE(err_.str().find("row 2, column B (r): 3.5 lies outside"), std::string::npos)
-        << err_.str();
 }
 
 TEST_F(QuarrowRun, EvolveKeepsItsPopulation) {
