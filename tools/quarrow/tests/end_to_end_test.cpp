@@ -392,19 +392,17 @@ TEST_F(QuarrowRun, SheetSymbolAndRangeRowsCarryOverToPrediction) {
                        "L,85,L,TRAIN\n"
                        "l,95,XL,TEST\n");
     Write("new.csv", "size,weight\nm,60\nXL,110\n");
-    for (const char* method : {"double", "fixed"}) {
-        ASSERT_EQ(Run({"train", Path("sizes.csv"), "--inputs", "size,weight", "--outputs", "fit",
-                       "--mode", "mode", "--epochs", "40", "--method", method, "--out",
-                       Path("trained.csv"), "--save", Path("net.csv")}),
-                  0)
-            << err_.str();
-        ASSERT_EQ(Run({"predict", Path("sizes.csv"), "--net", Path("net.csv"), "--out",
-                       Path("predicted.csv")}),
-                  0)
-            << err_.str();
-        EXPECT_EQ(Read("predicted.csv"), Read("trained.csv")) << method;
-        ASSERT_EQ(Run({"predict", Path("new.csv"), "--net", Path("net.csv")}), 0) << err_.str();
-    }
+    ASSERT_EQ(
+        Run({"train", Path("sizes.csv"), "--inputs", "size,weight", "--outputs", "fit", "--mode",
+             "mode", "--epochs", "40", "--out", Path("trained.csv"), "--save", Path("net.csv")}),
+        0)
+        << err_.str();
+    ASSERT_EQ(Run({"predict", Path("sizes.csv"), "--net", Path("net.csv"), "--out",
+                   Path("predicted.csv")}),
+              0)
+        << err_.str();
+    EXPECT_EQ(Read("predicted.csv"), Read("trained.csv"));
+    ASSERT_EQ(Run({"predict", Path("new.csv"), "--net", Path("net.csv")}), 0) << err_.str();
     std::string net = Read("net.csv");
     EXPECT_NE(net.find("input,size,-0.2,4.2,\"s,m,l,xl\""), std::string::npos) << net;
 }
