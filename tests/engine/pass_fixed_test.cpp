@@ -16,30 +16,6 @@ int16_t OutputDelta(int k) {
     return gNet.unitDeltasFixedEnd[-gNet.outputColumns + k];
 }
 
-// Zero weights: every unit answers table(0) = 16384. With target 32767: e = 16383,
-// d = (16384 x 16384 + 8192) >> 14 = 16384, output delta = (16383 x 16384 + 16384) >> 15 =
-// 8192. Hidden deltas are 0, since every term (0 x 8192 + 512) >> 10 is 0.
-TEST_F(FixedPass, FirstUpdateFromZeroWeightsByHand) {
-    BuildNet(2, 1, 1, 1, 1, {2}, CALC_FIXED16);
-    WriteInputs(std::vector<int16_t>{8000, 20000});
-    WriteTargets(std::vector<int16_t>{32767});
-    SetParams(0.0, 0.0, 0.5, 0.9, 0.0); // rate 16384, momentum 29491
-    const RunStats stats = Stats(RunNet(1, 1));
-    EXPECT_EQ(OutputDelta(0), 8192);
-    EXPECT_EQ(gNet.unitDeltasFixed[0], 0);
-    EXPECT_EQ(gNet.unitDeltasFixed[1], 0);
-    EXPECT_EQ(stats.outside, 1.0); // 16383 is outside any tolerance up to 16383
-    EXPECT_EQ(gNet.passError, 16383.0 * 16383.0 / 1073741824.0);
-
-    // rateFactor = (16384 x (32768 - 29491) + 16384) >> 15 = 1639;
-    // g = (8192 x 1639 x 2 + 32768) >> 16 = 410.
-    // Hidden unit value 16384: c = 16384 x 410 = 6717440, weight += (c + 16) >> 5 = 209920,
-    //   last = (2c + 32768) >> 16 = 205.
-    // Bias 32767: c = 13434470, weight += 419827, last = 410.
-    EXPECT_EQ(Weights<int32_t>(), (std::vector<int32_t>{0, 0, 0, 0, 0, 0, 209920, 209920, 419827}));
-    EXPECT_EQ(LastChanges<int16_t>(), (std::vector<int16_t>{0, 0, 0, 0, 0, 0, 205, 205, 410}));
-}
-
 // A bias of -16.0 drives the output to table(-10) = 0; targets of 16384 then err by 16384.
 TEST_F(FixedPass, ErrorOfHalfInEveryValueGivesQuarterMeanSquare) {
     BuildNet(1, 2, 3, 1, 1, {}, CALC_FIXED16);

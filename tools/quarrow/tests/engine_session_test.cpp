@@ -51,27 +51,4 @@ TEST_F(EngineSession, SplitRowsMatchTheLibrarysSplit) {
     }
 }
 
-// Weights written page by page come back as they went in, in both methods.
-TEST_F(EngineSession, WeightsRoundTripThroughThePages) {
-    Worksheet sheet = Sheet("a,b,c,y\n1,2,3,4\n2,3,4,5\n");
-    RangeRequest request;
-    request.columns = ColumnChoice{{0, 1, 2}, {3}, -1};
-    Range range;
-    std::string error;
-    ASSERT_TRUE(BuildRange(sheet, request, &range, &error)) << error;
-    for (int method : {CALC_DOUBLE, CALC_FIXED16}) {
-        NetSettings s;
-        s.method = method;
-        s.hidden = {1500}; // (3 + 1) x 1500 + 1501 = 7501 weights: two pages
-        ASSERT_TRUE(LoadNetwork(range, s, false, &error)) << error;
-        std::vector<double> weights(7501);
-        for (size_t k = 0; k < weights.size(); ++k)
-            weights[k] = (static_cast<double>(k % 97) - 48.0) / 64.0; // exact in both methods
-        ASSERT_TRUE(WriteWeights(weights, &error)) << error;
-        std::vector<double> back;
-        ASSERT_TRUE(ReadWeights(7501, &back, &error)) << error;
-        EXPECT_EQ(back, weights) << method;
-    }
-}
-
 } // namespace
