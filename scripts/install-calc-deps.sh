@@ -3,16 +3,8 @@
 # and poppler for rendering the result sheet to an image. Kept apart from install-deps.sh so
 # the main build does not pull in an office suite. Idempotent.
 set -euo pipefail
-need=()
 packages=(
   libreoffice-calc-nogui libreoffice-script-provider-python python3-uno
   poppler-utils
 )
-for pkg in "${packages[@]}"; do
-  dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}"
-fi
+bash "$(dirname "$0")/apt-install.sh" --no-recommends "${packages[@]}"

@@ -2,7 +2,6 @@
 # Installs what the native build, tests and benchmarks need (Debian packages). Idempotent:
 # nothing is fetched when everything is there already.
 set -euo pipefail
-need=()
 packages=(
   cmake make g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -13,11 +12,4 @@ packages=(
   python3-openpyxl  # writes the reader's test workbooks and reads the written ones back
   clang-14 libclang-rt-14-dev # build the fuzz targets with libFuzzer
 )
-for pkg in "${packages[@]}"; do
-  dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need[@]}"
-fi
+bash "$(dirname "$0")/apt-install.sh" "${packages[@]}"

@@ -4,15 +4,7 @@
 #   bash scripts/test-report.sh <build directory>
 set -euo pipefail
 build=${1:-build}
-need=()
-for pkg in chromium python3-pil; do
-  dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need[@]}"
-fi
+bash "$(dirname "$0")/apt-install.sh" chromium python3-pil
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target test_quarrow
 png="$build/report-page.png"
 QUARROW_CHROMIUM=chromium QUARROW_REPORT_PNG="$png" \
