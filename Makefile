@@ -5,7 +5,7 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 40
 
-.PHONY: deps build demo test test-report test-sanitize test-windows fuzz-ci bench format clean \
+.PHONY: deps build demo test test-report test-sanitize test-windows fuzz-ci bench compare-peers format clean \
   calc-extension test-calc
 
 deps:
@@ -57,6 +57,13 @@ test-calc:
 
 test-windows:
 	bash scripts/test-windows.sh
+
+# The host's defaults against tuned scikit-learn models on the Weka tables (about 8 minutes).
+compare-peers: build
+	bash scripts/apt-install.sh python3-sklearn
+	@if [ ! -d $(BUILD)/weka/usr/share/doc/weka/examples ]; then \
+	  cd $(BUILD) && apt-get download weka && dpkg -x weka_*.deb weka; fi
+	/usr/bin/python3 bench/compare_peers.py $(BUILD)/tools/quarrow/quarrow $(BUILD)/weka
 
 bench: build
 	@if [ -x $(BUILD)/bench/fann_compare ]; then $(BUILD)/bench/fann_compare; \

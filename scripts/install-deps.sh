@@ -10,7 +10,6 @@ packages=(
   libzip-dev libpugixml-dev libexpat1-dev # the host reads workbooks
   libxlsxwriter-dev # and writes the results workbook
   python3-openpyxl  # writes the reader's test workbooks and reads the written ones back
-  python3-sklearn   # the peer networks bench/compare_peers.py measures the defaults against
   clang-14 libclang-rt-14-dev # build the fuzz targets with libFuzzer
 )
 bash "$(dirname "$0")/apt-install.sh" "${packages[@]}"
