@@ -54,6 +54,8 @@ test-calc:
 	  bash scripts/make-calc-extension.sh $(BUILD)/with-host/quarrow.oxt
 	PYTHONDONTWRITEBYTECODE=1 timeout 900 /usr/bin/python3 calc/tests/test_calc.py \
 	  --quarrow $(BUILD)/tools/quarrow/quarrow --oxt $(BUILD)/with-host/quarrow.oxt
+	PYTHONDONTWRITEBYTECODE=1 timeout 300 /usr/bin/python3 calc/tests/test_calc_window.py \
+	  --quarrow $(BUILD)/tools/quarrow/quarrow --oxt $(BUILD)/with-host/quarrow.oxt
 
 test-windows:
 	bash scripts/test-windows.sh

@@ -100,16 +100,18 @@ def host_run(*args):
     return p.returncode, rows, p.stderr
 
 
-def start_office():
+def start_office(options=("--headless", "--invisible"), env=None):
+    """Starts soffice on a throw-away profile (headless unless other options are given, under
+    the environment given) and installs the extension into it."""
     work = tempfile.mkdtemp(prefix="quarrow-calc-test-")
     OFFICE["work"] = work
     profile = "-env:UserInstallation=" + uno.systemPathToFileUrl(os.path.join(work, "profile"))
     pipe = "quarrowtest%d" % os.getpid()
     OFFICE["proc"] = subprocess.Popen(
-        ["soffice", "--headless", "--invisible", "--norestore", "--nologo", profile,
+        ["soffice", *options, "--norestore", "--nologo", profile,
          "--accept=pipe,name=%s;urp;" % pipe],
         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True,
-        env={k: v for k, v in os.environ.items() if k != "QUARROW"})
+        env={k: v for k, v in (env or os.environ).items() if k != "QUARROW"})
     local = uno.getComponentContext()
     resolver = local.ServiceManager.createInstanceWithContext(
         "com.sun.star.bridge.UnoUrlResolver", local)
@@ -122,6 +124,7 @@ def start_office():
             if time.monotonic() > deadline or OFFICE["proc"].poll() is not None:
                 raise RuntimeError("soffice did not answer within 90 s")
             time.sleep(0.5)
+    OFFICE["ctx"] = ctx
     OFFICE["desktop"] = ctx.ServiceManager.createInstanceWithContext(
         "com.sun.star.frame.Desktop", ctx)
     # What unopkg add does (it refuses to run as root): into the throw-away user profile.
@@ -156,10 +159,10 @@ def give_up():
     os._exit(1)
 
 
-def new_document(name, sheets):
+def new_document(name, sheets, hidden=True):
     """A saved document (so the network goes beside it) with one sheet per (name, cells)."""
     doc = OFFICE["desktop"].loadComponentFromURL("private:factory/scalc", "_blank", 0,
-                                                 (prop("Hidden", True),))
+                                                 (prop("Hidden", hidden),))
     all_sheets = doc.getSheets()
     for i, (sheet_name, cells) in enumerate(sheets):
         if i >= all_sheets.getCount():

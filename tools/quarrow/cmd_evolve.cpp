@@ -249,7 +249,7 @@ int CommandEvolve(const EvolveArgs& a, std::ostream& out, std::ostream& err) {
         std::snprintf(head, sizeof head, "  %-10s %4d/%-4d %-14s RMS %.5f  left %s  ",
                       stage.c_str(), p.trained, p.total, FigureText(range, p.latest.figure).c_str(),
                       p.latest.error, Clock(left).c_str());
-        out << head << DesignText(range, p.latest.design) << "\n";
+        out << head << DesignText(range, p.latest.design) << std::endl; // seen through a pipe
         run.schemas.push_back(DesignFigures(
             range, p.latest, stage.empty() ? "#" + std::to_string(p.trained) : stage));
     };

@@ -250,7 +250,8 @@ int CommandTrain(const TrainArgs& a, std::ostream& out, std::ostream& err) {
         } else {
             run.bestEpoch = done;
         }
-        if (!a.quiet) out << line << " (0..1 scale)\n";
+        // Flushed so that a caller reading through a pipe sees each line as it comes.
+        if (!a.quiet) out << line << " (0..1 scale)" << std::endl;
         if (stop) break;
     }
     run.epochsRun = done;
