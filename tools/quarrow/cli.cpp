@@ -150,6 +150,10 @@ int RunQuarrow(const std::vector<std::string>& args, std::ostream& out, std::ost
                   "symbolic outputs: one-hot (one 0/1 output per class, the largest wins) or "
                   "coded (one output, class k at k + 0.5)")
         ->check(CLI::IsMember({"one-hot", "coded"}));
+    t->add_option("--input-encoding", train.inputEncoding,
+                  "symbolic inputs: one-hot (one 0/1 input per class) or coded (one input, "
+                  "class k at k + 0.5)")
+        ->check(CLI::IsMember({"one-hot", "coded"}));
     t->add_option("--net", train.resume, "resume training from this saved network");
     t->add_option("--save", train.save, "save the network to this file");
     t->add_option("--out", train.out, "write the sheet with the predictions to this CSV file");

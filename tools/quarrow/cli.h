@@ -24,9 +24,10 @@ struct TrainArgs {
     int epochs = 0; // 0: the default ceiling
     int chunk = 0;  // epochs between progress lines and validation checks; 0: chosen
     double goal = 0.0;
-    double validate = -1.0; // share of TRAIN rows held out; negative: the default
-    int patience = 0;       // epochs without a better validation error; 0: the default
-    std::string encoding;   // "coded" or "one-hot" ("" the default)
+    double validate = -1.0;    // share of TRAIN rows held out; negative: the default
+    int patience = 0;          // epochs without a better validation error; 0: the default
+    std::string encoding;      // "coded" or "one-hot" ("" the default)
+    std::string inputEncoding; // the same for symbolic inputs
     std::string save, out, resume, metrics;
     std::string xlsx, report; // the results workbook and the report page
     int bins = 10;

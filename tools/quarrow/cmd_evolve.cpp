@@ -100,6 +100,8 @@ std::vector<std::string> TrainArguments(const EvolveArgs& a, const NetSettings& 
     if (s.shuffle) args.push_back("--shuffle");
     if (s.autoRate) args.push_back("--auto-rate");
     add("--encoding", s.oneHot ? "one-hot" : "coded");
+    // A design keeps or leaves out a whole column, so evolve gives each symbolic input one unit.
+    add("--input-encoding", "coded");
     add("--hidden", hidden.empty() ? "0" : hidden);
     add("--rate", ExactNumber(d.rate));
     add("--momentum", ExactNumber(d.momentum));

@@ -61,6 +61,7 @@ int CommandPredict(const PredictArgs& a, std::ostream& out, std::ostream& err) {
     request.inputBounds = net.inputBounds;
     request.outputBounds = net.outputBounds;
     request.oneHot = net.settings.oneHot;
+    request.oneHotInputs = net.settings.oneHotInputs;
     request.scaleMargin = net.settings.margin / 2.0;
     ColumnChoice choice;
     if (!ResolveColumns(sheet, a.inputs, "", a.mode, &choice, &error)) return fail(2, error);
@@ -101,8 +102,9 @@ int CommandPredict(const PredictArgs& a, std::ostream& out, std::ostream& err) {
     run.sheet = a.sheet;
     run.inputs = net.inputNames;
     run.outputs = net.outputNames;
-    run.layers = LayerSizes(net.settings, static_cast<int>(net.inputNames.size()),
-                            NetworkOutputCount(net.outputBounds, net.settings.oneHot));
+    run.layers =
+        LayerSizes(net.settings, NetworkOutputCount(net.inputBounds, net.settings.oneHotInputs),
+                   NetworkOutputCount(net.outputBounds, net.settings.oneHot));
     const std::vector<std::string> sets = PredictSets(range, request.columns.mode >= 0);
     if (range.targetsComplete) run.sets = ScoreSets(range, outputs, sets, {"all", "train", "test"});
     run.predictions = SheetPredictions(range, sheet.rowCount(), outputs, sets);

@@ -22,6 +22,7 @@ constexpr int kDefaultPatience = 300;         // epochs without a better validat
 constexpr double kDefaultValidate = 0.2;      // share of TRAIN rows held out ...
 constexpr int kValidateFromRows = 40;         // ... when there are at least this many
 constexpr const char* kDefaultEncoding = "one-hot";
+constexpr const char* kDefaultInputEncoding = "one-hot";
 
 struct TrainPlan {
     int epochs = 0, chunk = 0, patience = 0;
@@ -110,11 +111,13 @@ bool ResumeFrom(const TrainArgs& a, const Worksheet& sheet, const ColumnChoice& 
     s->transfer = saved.transfer;
     s->gain = saved.gain;
     s->oneHot = saved.oneHot;
+    s->oneHotInputs = saved.oneHotInputs;
     s->margin = saved.margin;
     request->fixedBounds = true;
     request->inputBounds = net->inputBounds;
     request->outputBounds = net->outputBounds;
     request->oneHot = saved.oneHot;
+    request->oneHotInputs = saved.oneHotInputs;
     request->scaleMargin = saved.margin / 2.0;
     return true;
 }
@@ -136,6 +139,7 @@ void RecordSettings(RunFigures* run, const NetSettings& s, const TrainPlan& plan
     add("seed", std::to_string(s.seed));
     add("window", std::to_string(s.window));
     add("encoding", s.oneHot ? "one-hot" : "coded");
+    add("input encoding", s.oneHotInputs ? "one-hot" : "coded");
     add("epochs", std::to_string(plan.epochs));
     add("validate", ShortNumber(plan.validate));
     add("patience", plan.validate > 0.0 ? std::to_string(plan.patience) : "off");
@@ -159,6 +163,9 @@ int CommandTrain(const TrainArgs& a, std::ostream& out, std::ostream& err) {
     if (!LoadSheetColumns(a.sheet, &sheet, &choice, &error)) return fail(2, error);
     s.oneHot = (a.encoding.empty() ? kDefaultEncoding : a.encoding) == "one-hot";
     request.oneHot = s.oneHot;
+    s.oneHotInputs =
+        (a.inputEncoding.empty() ? kDefaultInputEncoding : a.inputEncoding) == "one-hot";
+    request.oneHotInputs = s.oneHotInputs;
     if (!a.resume.empty() && !ResumeFrom(a, sheet, choice, &resumed, &s, &request, &error))
         return fail(2, error);
     if (!TrainingRange(a.sheet, sheet, choice, request, &range, &error)) return fail(2, error);
@@ -272,7 +279,7 @@ int CommandTrain(const TrainArgs& a, std::ostream& out, std::ostream& err) {
 
     NetworkFile net;
     net.settings = s;
-    for (const RangeColumn& c : range.inputs) {
+    for (const RangeColumn& c : range.inputColumns) {
         net.inputNames.push_back(c.name);
         net.inputBounds.push_back(c.bounds);
     }

@@ -18,17 +18,17 @@ int CommandWeights(const WeightsArgs& a, std::ostream& out, std::ostream& err) {
     const NetSettings& s = net.settings;
     const std::vector<std::string> outputNames =
         NetworkOutputNames(net.outputNames, net.outputBounds, s.oneHot);
-    std::vector<int> sizes = LayerSizes(s, static_cast<int>(net.inputNames.size()),
-                                        static_cast<int>(outputNames.size()));
+    const int inputCount = NetworkOutputCount(net.inputBounds, s.oneHotInputs);
+    std::vector<int> sizes = LayerSizes(s, inputCount, static_cast<int>(outputNames.size()));
     int16_t hidden[4] = {0, 0, 0, 0};
     for (size_t k = 0; k < s.hidden.size(); ++k)
         hidden[k] = static_cast<int16_t>(s.hidden[k]);
     // A network of one pattern is enough to hold the weights.
     std::string answer = ResultText(
-        InitBP(static_cast<int16_t>(net.inputNames.size()),
-               static_cast<int16_t>(outputNames.size()), static_cast<int16_t>(s.window),
-               static_cast<int16_t>(s.window), 1, 0, static_cast<int16_t>(s.layerCount()),
-               hidden[0], hidden[1], hidden[2], hidden[3], static_cast<int16_t>(s.method)));
+        InitBP(static_cast<int16_t>(inputCount), static_cast<int16_t>(outputNames.size()),
+               static_cast<int16_t>(s.window), static_cast<int16_t>(s.window), 1, 0,
+               static_cast<int16_t>(s.layerCount()), hidden[0], hidden[1], hidden[2], hidden[3],
+               static_cast<int16_t>(s.method)));
     if (answer != "OK") {
         err << "quarrow weights: building the network: " << answer << "\n";
         return 1;

@@ -2,10 +2,12 @@
 
 #include "symbols.h"
 
-std::vector<RangeColumn> NetworkOutputColumns(const Range& range, bool oneHot, double scaleMargin) {
+std::vector<RangeColumn> OneHotColumns(const Range& range,
+                                       const std::vector<RangeColumn>& columnsIn, bool oneHot,
+                                       double scaleMargin) {
     std::vector<RangeColumn> columns;
-    for (size_t t = 0; t < range.targets.size(); ++t) {
-        const RangeColumn& target = range.targets[t];
+    for (size_t t = 0; t < columnsIn.size(); ++t) {
+        const RangeColumn& target = columnsIn[t];
         if (!oneHot || target.bounds.symbols.empty()) {
             columns.push_back(target);
             columns.back().target = static_cast<int>(t);

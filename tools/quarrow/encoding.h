@@ -8,12 +8,13 @@
 #include <string>
 #include <vector>
 
-// The network's output columns for the range's target columns: with `oneHot`, every symbolic
-// target becomes one 0/1 column per class named "column=class"; other targets stay as they are.
+// The network's columns for the range's input or target columns: with `oneHot`, every symbolic
+// column becomes one 0/1 column per class named "column=class"; other columns stay as they are.
 // A one-hot column spans 0 .. 1 widened by `scaleMargin` of the span on each side.
-std::vector<RangeColumn> NetworkOutputColumns(const Range& range, bool oneHot, double scaleMargin);
+std::vector<RangeColumn> OneHotColumns(const Range& range, const std::vector<RangeColumn>& columns,
+                                       bool oneHot, double scaleMargin);
 
-// The number of network outputs for these target columns, and their names.
+// The number of network units for these input or target columns, and the outputs' names.
 int NetworkOutputCount(const std::vector<ColumnBounds>& targets, bool oneHot);
 std::vector<std::string> NetworkOutputNames(const std::vector<std::string>& names,
                                             const std::vector<ColumnBounds>& targets, bool oneHot);

@@ -48,10 +48,10 @@ std::string NetworkFileText(const NetworkFile& net) {
     line({"train tolerance", ExactNumber(s.trainTolerance)});
     line({"test tolerance", ExactNumber(s.testTolerance)});
     line({"mode", net.modeName});
-    if (s.oneHot) { // older files and coded outputs go without these lines
-        line({"encoding", "one-hot"});
-        line({"margin", ExactNumber(s.margin)});
-    }
+    // Older files and coded columns go without these lines.
+    if (s.oneHot) line({"encoding", "one-hot"});
+    if (s.oneHotInputs) line({"input encoding", "one-hot"});
+    if (s.oneHot || s.oneHotInputs) line({"margin", ExactNumber(s.margin)});
     for (size_t k = 0; k < net.inputNames.size(); ++k)
         line({"input", net.inputNames[k], ExactNumber(net.inputBounds[k].lo),
               ExactNumber(net.inputBounds[k].hi), SymbolList(net.inputBounds[k].symbols)});
@@ -131,6 +131,9 @@ bool ParseNetworkFile(const std::string& text, NetworkFile* net, std::string* er
         } else if (key == "encoding") {
             ok = field(1) == "one-hot" || field(1) == "coded";
             s.oneHot = field(1) == "one-hot";
+        } else if (key == "input encoding") {
+            ok = field(1) == "one-hot" || field(1) == "coded";
+            s.oneHotInputs = field(1) == "one-hot";
         } else if (key == "margin") {
             ok = ReadNumber(field(1), &s.margin) && s.margin >= 0.0;
         } else if (key == "mode") {
@@ -159,8 +162,9 @@ bool ParseNetworkFile(const std::string& text, NetworkFile* net, std::string* er
         *error = "the network names no input or no output column";
         return false;
     }
-    const int count = WeightCount(LayerSizes(s, static_cast<int>(net->inputNames.size()),
-                                             NetworkOutputCount(net->outputBounds, s.oneHot)));
+    const int count =
+        WeightCount(LayerSizes(s, NetworkOutputCount(net->inputBounds, s.oneHotInputs),
+                               NetworkOutputCount(net->outputBounds, s.oneHot)));
     if (!sawWeights || net->weights.size() != static_cast<size_t>(count)) {
         *error = "the network should hold " + std::to_string(count) + " weights, the file has " +
                  std::to_string(net->weights.size());

@@ -415,7 +415,10 @@ bool BuildRange(const Worksheet& sheet, const RangeRequest& request, Range* rang
             ComputeBounds(*range, &col, true, request.scaleMargin);
     }
     range->targets = range->outputs;
-    range->outputs = NetworkOutputColumns(*range, request.oneHot, request.scaleMargin);
+    range->outputs = OneHotColumns(*range, range->targets, request.oneHot, request.scaleMargin);
+    range->inputColumns = range->inputs;
+    range->inputs =
+        OneHotColumns(*range, range->inputColumns, request.oneHotInputs, request.scaleMargin);
     return true;
 }
 
@@ -425,10 +428,11 @@ Range RecallPiece(const Range& range, int first, int end) {
     piece.modeColumn = range.modeColumn;
     piece.fixedBounds = range.fixedBounds;
     piece.targetsComplete = range.targetsComplete;
+    piece.inputColumns = range.inputColumns;
     piece.inputs = range.inputs;
     piece.outputs = range.outputs;
     piece.targets = range.targets;
-    for (auto* list : {&piece.inputs, &piece.outputs, &piece.targets})
+    for (auto* list : {&piece.inputColumns, &piece.inputs, &piece.outputs, &piece.targets})
         for (RangeColumn& c : *list)
             c.cells.clear();
     auto take = [&](int r) {
@@ -437,6 +441,8 @@ Range RecallPiece(const Range& range, int first, int end) {
         piece.mode.push_back(range.mode[r]);
         piece.sheetWord.push_back(range.sheetWord[r]);
         piece.outOfRange.push_back(range.outOfRange[r]);
+        for (size_t k = 0; k < range.inputColumns.size(); ++k)
+            piece.inputColumns[k].cells.push_back(range.inputColumns[k].cells[r]);
         for (size_t k = 0; k < range.inputs.size(); ++k)
             piece.inputs[k].cells.push_back(range.inputs[k].cells[r]);
         for (size_t k = 0; k < range.outputs.size(); ++k)

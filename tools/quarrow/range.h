@@ -38,10 +38,11 @@ struct Range {
     bool fixedBounds = false;           // columns carry a trained network's bounds
     bool modeColumn = false;            // a mode flag column is handed over
     int minRow = -1, maxRow = -1, symbolRow = -1;
-    std::vector<RangeColumn> inputs;
-    std::vector<RangeColumn> targets; // the output columns as the user chose them
-    std::vector<RangeColumn> outputs; // the network's outputs (one per class for one-hot)
-    bool targetsComplete = true;      // every data row holds a usable target
+    std::vector<RangeColumn> inputColumns; // the input columns as the user chose them
+    std::vector<RangeColumn> inputs;       // the network's inputs (one per class for one-hot)
+    std::vector<RangeColumn> targets;      // the output columns as the user chose them
+    std::vector<RangeColumn> outputs;      // the network's outputs (one per class for one-hot)
+    bool targetsComplete = true;           // every data row holds a usable target
 
     int rows() const { return static_cast<int>(sheetRow.size()); }
     bool IsDataRow(int r) const; // neither blank nor special
@@ -61,8 +62,9 @@ struct RangeRequest {
     // Resumed training: the saved bounds and symbols as in recall, the sheet's mode words kept.
     bool fixedBounds = false;
     std::vector<ColumnBounds> inputBounds, outputBounds;
-    bool strict = false; // recall refuses inputs outside the bounds instead of flagging them
-    bool oneHot = false; // symbolic outputs as one 0/1 output per class
+    bool strict = false;       // recall refuses inputs outside the bounds instead of flagging them
+    bool oneHot = false;       // symbolic outputs as one 0/1 output per class
+    bool oneHotInputs = false; // symbolic inputs as one 0/1 input per class
     // Explicit class orders: sheet column, then its symbols in order.
     std::vector<std::pair<int, std::vector<std::string>>> classOrder;
 };

@@ -18,8 +18,9 @@ struct NetSettings {
     double noise = 0.0;
     double trainTolerance = 0.1;
     double testTolerance = 0.1;
-    double margin = 0.1; // widens every column's range by half of it on each side
-    bool oneHot = false; // symbolic outputs as one 0/1 output unit per class
+    double margin = 0.1;       // widens every column's range by half of it on each side
+    bool oneHot = false;       // symbolic outputs as one 0/1 output unit per class
+    bool oneHotInputs = false; // symbolic inputs as one 0/1 input unit per class
     double weightRange = 0.5;
     int seed = 1;
     bool autoRate = false;

@@ -589,6 +589,47 @@ TEST_F(QuarrowRun, ResumedTrainingEqualsOneLongerRun) {
     EXPECT_NE(err_.str().find("other columns"), std::string::npos) << err_.str();
 }
 
+// A symbolic input in either encoding: predict and resumed training rebuild the network's input
+// units exactly as training built them, and the saved file reads back to the same text.
+TEST_F(QuarrowRun, SymbolicInputsRoundTripInBothEncodings) {
+    std::string sheet = "a,bark,y\n";
+    const char* barks[] = {"rough", "smooth", "Flaky"};
+    for (int r = 0; r < 12; ++r)
+        sheet += std::to_string(r) + "," + barks[r % 3] + "," + std::to_string(r * r % 7) + "\n";
+    Write("b.csv", sheet);
+    struct Case {
+        const char* encoding;
+        const char* weights; // 4-3-1 one-hot, 2-3-1 coded
+    } cases[] = {{"one-hot", "(19 weights)"}, {"coded", "(13 weights)"}};
+    for (const Case& c : cases) {
+        auto train = [&](const char* epochs, const char* save, const char* from) {
+            std::vector<std::string> args = {"train",    Path("b.csv"), "-i",
+                                             "a,bark",   "-o",          "y",
+                                             "--out",    Path("t.csv"), "--epochs",
+                                             epochs,     "--hidden",    "3",
+                                             "--save",   Path(save),    "--input-encoding",
+                                             c.encoding, "--momentum",  "0"};
+            if (from) args.insert(args.end(), {"--net", Path(from)});
+            return Run(args);
+        };
+        ASSERT_EQ(train("10", "half.csv", nullptr), 0) << err_.str();
+        ASSERT_EQ(train("20", "long.csv", nullptr), 0) << err_.str();
+        EXPECT_NE(out_.str().find(c.weights), std::string::npos) << c.encoding << out_.str();
+        ASSERT_EQ(
+            Run({"predict", Path("b.csv"), "--net", Path("long.csv"), "--out", Path("p.csv")}), 0)
+            << err_.str();
+        EXPECT_EQ(Read("p.csv"), Read("t.csv")) << c.encoding;
+        ASSERT_EQ(train("10", "resumed.csv", "half.csv"), 0) << err_.str();
+        EXPECT_EQ(Read("resumed.csv"), Read("long.csv")) << c.encoding;
+
+        NetworkFile net;
+        std::string error;
+        ASSERT_TRUE(ParseNetworkFile(Read("long.csv"), &net, &error)) << error;
+        EXPECT_EQ(net.settings.oneHotInputs, std::string(c.encoding) == "one-hot");
+        EXPECT_EQ(NetworkFileText(net), Read("long.csv"));
+    }
+}
+
 // A sheet recalled in pieces gives the outputs of one recall of the whole sheet, whatever the
 // piece size, with a window, a pattern step and blank rows in the way.
 TEST_F(QuarrowRun, RecallInPiecesEqualsOneRecall) {
