@@ -13,21 +13,6 @@ bool IsModeWord(const std::string& upper) {
     return std::find(std::begin(kModeWords), std::end(kModeWords), upper) != std::end(kModeWords);
 }
 
-Cell TextCell(const std::string& text) {
-    Cell c;
-    c.kind = CellKind::Text;
-    c.text = text;
-    return c;
-}
-
-Cell NumberCell(double v) {
-    Cell c;
-    c.kind = CellKind::Number;
-    c.number = v;
-    c.text = ExactNumber(v);
-    return c;
-}
-
 std::string Where(const Worksheet& sheet, int column) {
     return "column " + ColumnLetters(column) + " (" + sheet.names[column] + ")";
 }

@@ -29,6 +29,21 @@ Cell CellFromField(const std::string& field) {
     return cell;
 }
 
+Cell TextCell(const std::string& text) {
+    Cell c;
+    c.kind = CellKind::Text;
+    c.text = text;
+    return c;
+}
+
+Cell NumberCell(double v) {
+    Cell c;
+    c.kind = CellKind::Number;
+    c.number = v;
+    c.text = ExactNumber(v);
+    return c;
+}
+
 bool BuildWorksheet(const std::vector<CsvRecord>& records, Worksheet* sheet, std::string* error) {
     std::vector<std::vector<Cell>> rows;
     rows.reserve(records.size());

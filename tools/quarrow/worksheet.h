@@ -28,6 +28,9 @@ struct Worksheet {
 // A cell from a field: a number when the whole field reads as a finite number, empty when the
 // field is empty, a text otherwise.
 Cell CellFromField(const std::string& field);
+// A text cell, and a number cell written as it reads back exactly.
+Cell TextCell(const std::string& text);
+Cell NumberCell(double v);
 
 // The library counts columns in short integers.
 constexpr size_t kMaxSheetColumns = 32767;

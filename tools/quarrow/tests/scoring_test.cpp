@@ -8,20 +8,6 @@
 
 namespace {
 
-Cell Text(const char* t) {
-    Cell c;
-    c.kind = CellKind::Text;
-    c.text = t;
-    return c;
-}
-
-Cell Number(double v) {
-    Cell c;
-    c.kind = CellKind::Number;
-    c.number = v;
-    return c;
-}
-
 // Actual a a a b b c, predicted a a b b c c, one row without a target, one without an output
 // and one predicted off every class:
 //            a  b  c
@@ -37,8 +23,8 @@ TEST(Scoring, ConfusionTableAndClassFigures) {
     std::vector<Cell> outputs;
     std::vector<int> rows;
     for (int r = 0; r < 9; ++r) {
-        column.cells.push_back(*actual[r] ? Text(actual[r]) : Cell());
-        outputs.push_back(*predicted[r] ? Text(predicted[r]) : Cell());
+        column.cells.push_back(*actual[r] ? TextCell(actual[r]) : Cell());
+        outputs.push_back(*predicted[r] ? TextCell(predicted[r]) : Cell());
         rows.push_back(r);
     }
     OutputFigures f = ScoreColumn(column, outputs, rows);
@@ -67,8 +53,8 @@ TEST(Scoring, NumericErrorsInDataUnits) {
     std::vector<Cell> outputs;
     const double actual[] = {1, 2, 3, 4}, predicted[] = {1.5, 2, 2, 4};
     for (int r = 0; r < 4; ++r) {
-        column.cells.push_back(Number(actual[r]));
-        outputs.push_back(Number(predicted[r]));
+        column.cells.push_back(NumberCell(actual[r]));
+        outputs.push_back(NumberCell(predicted[r]));
     }
     OutputFigures f = ScoreColumn(column, outputs, {0, 1, 2, 3});
     EXPECT_DOUBLE_EQ(f.rmse, std::sqrt(1.25 / 4));
