@@ -5,7 +5,7 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 40
 
-.PHONY: deps build demo test test-report test-sanitize test-windows fuzz-ci bench compare-peers format clean \
+.PHONY: deps build demo test test-report test-sanitize test-windows fuzz-ci bench compare-peers coverage format clean \
   calc-extension test-calc
 
 deps:
@@ -72,6 +72,10 @@ bench: build
 	else echo "fann_compare not built: install libfann-dev"; fi
 	$(BUILD)/bench/training_bench
 	$(BUILD)/bench/exp_bench
+
+# Line coverage of src/ and tools/ by the whole suite (clang source-based coverage).
+coverage: deps
+	bash scripts/coverage.sh build-cov
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
