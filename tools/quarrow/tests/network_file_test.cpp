@@ -20,44 +20,35 @@ NetworkFile Sample() {
     return net;
 }
 
-TEST(NetworkFile, RoundTripsEveryValueExactly) {
-    NetworkFile net = Sample(), back;
-    std::string error;
-    ASSERT_TRUE(ParseNetworkFile(NetworkFileText(net), &back, &error)) << error;
-    EXPECT_EQ(back.settings.method, CALC_FIXED16);
-    EXPECT_EQ(back.settings.hidden, net.settings.hidden);
-    EXPECT_EQ(back.settings.gain, net.settings.gain);
-    EXPECT_EQ(back.settings.noise, net.settings.noise);
-    EXPECT_EQ(back.inputNames, net.inputNames);
-    EXPECT_EQ(back.inputBounds[1].symbols, net.inputBounds[1].symbols);
-    EXPECT_EQ(back.outputBounds[0].lo, net.outputBounds[0].lo);
-    EXPECT_EQ(back.modeName, "mode");
-    EXPECT_EQ(back.weights, net.weights);
-}
-
-TEST(NetworkFile, RefusesDamagedFiles) {
+// Every value comes back exactly; a damaged file is refused with what is wrong.
+TEST(NetworkFile, RoundTripsExactlyAndRefusesDamagedFiles) {
     NetworkFile back;
     std::string error;
-    std::string text = NetworkFileText(Sample());
-    EXPECT_FALSE(ParseNetworkFile("x,y\n", &back, &error));
+    const std::string text = NetworkFileText(Sample());
+    ASSERT_TRUE(ParseNetworkFile(text, &back, &error)) << error;
+    EXPECT_EQ(back.weights, Sample().weights);
+    EXPECT_EQ(back.settings.gain, 1.0 / 3.0);
+    EXPECT_EQ(NetworkFileText(back), text);
 
-    std::string shorter = text.substr(0, text.rfind('\n', text.size() - 2) + 1);
-    EXPECT_FALSE(ParseNetworkFile(shorter, &back, &error)); // the last row of weights is gone
-    EXPECT_NE(error.find("9 weights"), std::string::npos) << error;
-
-    std::string badWeight = text;
-    badWeight.replace(badWeight.rfind('\n', badWeight.size() - 2) + 1, 1, "z");
-    EXPECT_FALSE(ParseNetworkFile(badWeight, &back, &error));
-
-    // A count that disagrees with rows that fit the network: both numbers named.
-    std::string miscounted = text;
-    miscounted.replace(miscounted.find("weights,9"), 9, "weights,8");
-    EXPECT_FALSE(ParseNetworkFile(miscounted, &back, &error));
-    EXPECT_NE(error.find("announces 8 weights, the rows hold 9"), std::string::npos) << error;
-
-    std::string badHidden = text;
-    badHidden.replace(badHidden.find("hidden,2"), 8, "hidden,0");
-    EXPECT_FALSE(ParseNetworkFile(badHidden, &back, &error));
+    auto edited = [&](const std::string& from, const std::string& to) {
+        std::string t = text;
+        return t.replace(t.find(from), from.size(), to);
+    };
+    const size_t lastRow = text.rfind('\n', text.size() - 2) + 1;
+    const struct {
+        std::string text;
+        const char* message;
+    } cases[] = {
+        {"x,y\n", "not a network saved by quarrow"},
+        {text.substr(0, lastRow), "should hold 9 weights"}, // the last row of weights is gone
+        {std::string(text).replace(lastRow, 1, "z"), "is not a weight"},
+        {edited("weights,9", "weights,8"), "announces 8 weights, the rows hold 9"},
+        {edited("hidden,2", "hidden,0"), "bad value for hidden"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(ParseNetworkFile(c.text, &back, &error)) << c.text;
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+    }
 }
 
 } // namespace
