@@ -106,7 +106,6 @@ TEST(WorkbookRead, EachCellValueIsDecodedOrRefusedByName) {
         {"<c r='A2' t='d'><v>2020-01-02T00:00:00</v></c>", "2020-01-02T00:00:00", ""},
         {"<c r='A2' t='inlineStr'><is><t>x</t><rPh><t>y</t></rPh></is></c>", "x", ""},
         {"<c r='A2'><v>abc</v></c>", "", "cell A2 holds \"abc\" where a number belongs"},
-        {"<c r='A2'><v>0x10</v></c>", "", "cell A2 holds \"0x10\" where a number belongs"},
         {"<c r='A2'><v>1e999</v></c>", "", "cell A2 holds 1e999, which is too large for a double"},
         {"<c r='A2' t='s'><v>3</v></c>", "", "cell A2 refers to shared string 3, which"},
         {"<c r='A2' t='b'><v>2</v></c>", "", "cell A2 holds \"2\" where a boolean belongs"},
