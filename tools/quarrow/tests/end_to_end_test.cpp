@@ -28,9 +28,8 @@ class QuarrowRun : public ::testing::Test {
         std::ofstream(Path(name), std::ios::binary) << text;
     }
     std::string Read(const std::string& name) {
-        std::string text, error;
-        EXPECT_TRUE(ReadTextFile(Path(name), &text, &error)) << error;
-        return text;
+        std::ifstream in(Path(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
     }
     // A command line as typed; "@name" is that file in the test's folder.
     int Run(const std::string& command) {
@@ -348,7 +347,8 @@ TEST_F(QuarrowRun, ValidationLeavesTestRowsAloneAndKeepsTheBestWeights) {
 }
 
 // A symbolic input, with the sheet's own SYMBOL, MIN and MAX rows: predict and resumed training
-// (10 + 10 epochs, no momentum) rebuild the network in either encoding and method.
+// (10 + 10 epochs, no momentum) rebuild the network in either encoding and method, and the
+// saved file reads back to the same text.
 TEST_F(QuarrowRun, SymbolicInputsRoundTripAndResumeInBothEncodings) {
     std::string sheet =
         "a,bark,y,m\n,\"rough,smooth,flaky\",,SYMBOL\n-1,rough,0,MIN\n12,Flaky,7,MAX\n";
@@ -386,6 +386,25 @@ TEST_F(QuarrowRun, SymbolicInputsRoundTripAndResumeInBothEncodings) {
     Write("other.csv", "a,z,y\n1,2,3\n");
     EXPECT_EQ(Run("train @other.csv -i a,z -o y --net @long.csv"), 2);
     ExpectPrinted("other columns");
+
+    // A damaged network file is refused with what is wrong.
+    const std::string net = Read("long.csv");
+    const size_t lastRow = net.rfind('\n', net.size() - 2) + 1;
+    auto edited = [&](size_t at, size_t size, const std::string& to) {
+        return std::string(net).replace(at, size, to);
+    };
+    const std::pair<std::string, const char*> damaged[] = {
+        {net.substr(0, lastRow), "should hold 13 weights"},
+        {edited(lastRow, 1, "z"), "is not a weight"},
+        {edited(net.find("weights,13"), 10, "weights,12"),
+         "announces 12 weights, the rows hold 13"},
+        {edited(net.find("hidden,3"), 8, "hidden,0"), "bad value for hidden"},
+    };
+    for (const auto& [text, message] : damaged) {
+        Write("bad.csv", text);
+        EXPECT_EQ(Run("predict @b.csv --net @bad.csv"), 2);
+        ExpectPrinted(message);
+    }
 }
 
 } // namespace

@@ -4,12 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 
 namespace {
 
@@ -41,19 +39,13 @@ bool HasOpenpyxl() {
 }
 
 std::map<std::string, std::string> ReadBack(const fs::path& book) {
-    fs::path script = book.parent_path() / "dump.py";
+    const fs::path script = book.parent_path() / "dump.py", dump = book.parent_path() / "dump.txt";
     std::ofstream(script) << kDump;
-    std::string command =
-        std::string(kPython) + " '" + script.string() + "' '" + book.string() + "'";
+    const std::string command = std::string(kPython) + " '" + script.string() + "' '" +
+                                book.string() + "' > '" + dump.string() + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
     std::map<std::string, std::string> d;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return d;
-    std::string text;
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        text.append(buffer, n);
-    EXPECT_EQ(pclose(pipe), 0) << text;
-    std::istringstream lines(text);
+    std::ifstream lines(dump);
     for (std::string line; std::getline(lines, line);) {
         const size_t tab = line.find('\t');
         d[line.substr(0, tab)] = line.substr(tab + 1);
@@ -61,11 +53,11 @@ std::map<std::string, std::string> ReadBack(const fs::path& book) {
     return d;
 }
 
+// A fresh folder of its own, as other builds may run the same tests at the same time.
 fs::path Scratch(const char* name) {
-    fs::path dir = fs::path(::testing::TempDir()) / name;
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
+    std::string pattern = (fs::path(::testing::TempDir()) / name).string() + "_XXXXXX";
+    EXPECT_NE(mkdtemp(pattern.data()), nullptr) << pattern;
+    return pattern;
 }
 
 TEST(ResultsWorkbook, ReadsBackInAnotherReader) {
