@@ -3,7 +3,6 @@
 #include "csv.h"
 #include "network_file.h"
 #include "recall.h"
-#include "symbols.h"
 #include "worksheet.h"
 
 #include <gtest/gtest.h>
