@@ -7,34 +7,19 @@
 
 namespace {
 
-// Column A in, column B out, column C the mode column.
-RangeRequest WithMode() {
+// Column A in, column B out, column C (when given) the mode column.
+RangeRequest Columns(int mode) {
     RangeRequest request;
     request.columns.inputs = {0};
     request.columns.outputs = {1};
-    request.columns.mode = 2;
+    request.columns.mode = mode;
     return request;
 }
 
-TEST(ColumnLists, NamesLettersAndMistakes) {
-    Worksheet sheet = Sheet("x1,x2,colour,mode\n1,2,red,TRAIN\n");
-    ColumnChoice choice;
+// The sheet in CSV text loaded as asked: "" when it loads, else the reason.
+std::string Build(const std::string& csv, const RangeRequest& request, Range* range) {
     std::string error;
-    ASSERT_TRUE(ResolveColumns(sheet, "x1, x2", "colour", "mode", &choice, &error)) << error;
-    EXPECT_EQ(choice.inputs, (std::vector<int>{0, 1}));
-    EXPECT_EQ(choice.outputs, (std::vector<int>{2}));
-    EXPECT_EQ(choice.mode, 3);
-
-    ASSERT_TRUE(ResolveColumns(sheet, "a,b", "C", "", &choice, &error)) << error;
-    EXPECT_EQ(choice.inputs, (std::vector<int>{0, 1}));
-    EXPECT_EQ(choice.mode, -1);
-
-    EXPECT_FALSE(ResolveColumns(sheet, "A,,B", "C", "", &choice, &error));
-    EXPECT_NE(error.find("--inputs"), std::string::npos) << error;
-    EXPECT_FALSE(ResolveColumns(sheet, "A", "C", "B,D", &choice, &error));
-    EXPECT_NE(error.find("--mode"), std::string::npos) << error;
-    EXPECT_FALSE(ResolveColumns(sheet, "x1", "A", "", &choice, &error));
-    EXPECT_NE(error.find("twice"), std::string::npos) << error;
+    return BuildRange(Sheet(csv), request, range, &error) ? "" : error;
 }
 
 // Items are names first, letters only when no column has that name; ranges of either.
@@ -44,16 +29,8 @@ TEST(ColumnLists, RangesAndNamesBeforeLetters) {
         const char* list;
         std::vector<int> columns; // empty: refused
     } cases[] = {
-        {"a", {1}},
-        {"A", {0}},
-        {"b:d", {0, 1, 2, 3}},
-        {"height:weight", {2, 3}},
-        {"A:C,e", {0, 1, 2, 4}},
-        {"a:height", {1, 2}},
-        {"D:B", {}},
-        {"F", {}},
-        {"color", {}},
-        {"x:e", {}},
+        {"a", {1}},           {"A", {0}},  {"b:d", {0, 1, 2, 3}}, {"A:C, e", {0, 1, 2, 4}},
+        {"a:height", {1, 2}}, {"D:B", {}}, {"x:e", {}},
     };
     for (const Case& c : cases) {
         std::vector<int> columns;
@@ -63,11 +40,12 @@ TEST(ColumnLists, RangesAndNamesBeforeLetters) {
             EXPECT_EQ(columns, c.columns) << c.list;
         }
     }
-    std::vector<int> columns;
     std::string error;
-    EXPECT_FALSE(ColumnList(sheet, "hieght", &columns, &error));
-    EXPECT_EQ(error, "no column \"hieght\"; the sheet's columns are A b, B a, C height, D weight, "
-                     "E e");
+    ColumnChoice choice;
+    EXPECT_FALSE(ResolveColumns(sheet, "A", "C", "B,D", &choice, &error));
+    EXPECT_EQ(error, "--mode names one column only");
+    EXPECT_FALSE(ResolveColumns(sheet, "b", "A", "", &choice, &error));
+    EXPECT_NE(error.find("twice"), std::string::npos) << error;
 }
 
 TEST(Symbols, ListsSplitAsTheLibrarySplitsThem) {
@@ -82,125 +60,79 @@ TEST(Symbols, ListsSplitAsTheLibrarySplitsThem) {
     EXPECT_EQ(SymbolIndex({"RED", "BLUE"}, "blu"), -1);
 }
 
-TEST(Range, BlankRowsSymbolsAndAddedSymbolRow) {
-    Worksheet sheet = Sheet("a,b,class\n1,2,yes\n,,\n3,4,no\n5,6,Yes\n");
-    RangeRequest request;
-    request.columns.inputs = {0, 1};
-    request.columns.outputs = {2};
+// Symbols stand for k + 0.5; the bounds are the data's extremes, or the MIN and MAX rows,
+// widened by the margin on each side.
+TEST(Range, BoundsAndSymbolsAsTheLibraryWorksThemOut) {
     Range range;
-    std::string error;
-    ASSERT_TRUE(BuildRange(sheet, request, &range, &error)) << error;
-    ASSERT_EQ(range.rows(), 5); // four sheet rows and the SYMBOL row added at the end
-    EXPECT_EQ(range.blank, (std::vector<char>{0, 1, 0, 0, 0}));
-    EXPECT_EQ(range.symbolRow, 4);
-    EXPECT_EQ(range.sheetRow[4], -1);
-    EXPECT_TRUE(range.modeColumn);
-    EXPECT_EQ(range.mode[4], "SYMBOL");
-    EXPECT_EQ(range.outputs[0].bounds.symbols, (std::vector<std::string>{"no", "yes"}));
+    ASSERT_EQ(Build("a,class\n2,yes\n,\n4,no\n6,Yes\n", Columns(-1), &range), "");
+    // The SYMBOL row added at the end of the four sheet rows.
     EXPECT_EQ(range.outputs[0].cells[4].text, "no,yes");
-    EXPECT_TRUE(range.inputs[0].cells[4].empty());
-    EXPECT_EQ(range.dataRows(), 3);
-    // Symbols stand for k + 0.5: the data spans 0.5 .. 1.5, widened by nothing.
     EXPECT_EQ(range.outputs[0].bounds.lo, 0.5);
     EXPECT_EQ(range.outputs[0].bounds.hi, 1.5);
-    EXPECT_EQ(range.inputs[1].bounds.lo, 2.0);
-    EXPECT_EQ(range.inputs[1].bounds.hi, 6.0);
-}
+    EXPECT_EQ(range.inputs[0].bounds.lo, 2.0);
+    EXPECT_EQ(range.inputs[0].bounds.hi, 6.0);
 
-TEST(Range, MinMaxRowsAndMarginGiveTheLibrarysBounds) {
-    Worksheet sheet =
-        Sheet("x,y,m\n0,A,MIN\n10,C,MAX\n,\"A,B,C\",SYMBOL\n4,B,TRAIN\n6,A,TEST\n8,C,skip\n");
-    RangeRequest request;
-    request.columns.inputs = {0};
-    request.columns.outputs = {1};
-    request.columns.mode = 2;
+    RangeRequest request = Columns(2);
     request.scaleMargin = 0.05;
-    Range range;
-    std::string error;
-    ASSERT_TRUE(BuildRange(sheet, request, &range, &error)) << error;
-    EXPECT_EQ(range.rows(), 6);
-    EXPECT_EQ(range.minRow, 0);
-    EXPECT_EQ(range.maxRow, 1);
-    EXPECT_EQ(range.symbolRow, 2);
-    EXPECT_EQ(range.mode[5], "SKIP");
-    EXPECT_EQ(range.dataRows(), 3);
-    // x: MIN 0 and MAX 10, widened by 10 x 0.05 on each side.
+    ASSERT_EQ(Build("x,y,m\n0,A,MIN\n10,C,MAX\n,\"A,B,C\",SYMBOL\n4,B,TRAIN\n6,A,TEST\n8,C,skip\n",
+                    request, &range),
+              "");
     EXPECT_EQ(range.inputs[0].bounds.lo, 0.0 - 10.0 * 0.05);
     EXPECT_EQ(range.inputs[0].bounds.hi, 10.0 + 10.0 * 0.05);
     // y: the MIN symbol A sets 0, the MAX symbol C sets 3.
     EXPECT_EQ(range.outputs[0].bounds.lo, 0.0 - 3.0 * 0.05);
     EXPECT_EQ(range.outputs[0].bounds.hi, 3.0 + 3.0 * 0.05);
-}
 
-TEST(Range, SymbolsOfTheMinAndMaxRowsJoinTheList) {
-    Worksheet sheet = Sheet("x,y,m\n1,LOW,MIN\n5,TOP,MAX\n2,MID,\n3,low,TEST\n");
-    Range range;
-    std::string error;
-    ASSERT_TRUE(BuildRange(sheet, WithMode(), &range, &error)) << error;
-    EXPECT_EQ(range.outputs[0].bounds.symbols, (std::vector<std::string>{"LOW", "MID", "TOP"}));
-    ASSERT_EQ(range.symbolRow, 4); // added, as the sheet has none
+    // Symbols of the MIN and MAX rows join the list the added SYMBOL row carries.
+    ASSERT_EQ(Build("x,y,m\n1,LOW,MIN\n5,TOP,MAX\n2,MID,\n3,low,TEST\n", Columns(2), &range), "");
     EXPECT_EQ(range.outputs[0].cells[4].text, "LOW,MID,TOP");
-    EXPECT_EQ(range.outputs[0].bounds.lo, 0.0); // LOW in the MIN row: its band starts at 0
-    EXPECT_EQ(range.outputs[0].bounds.hi, 3.0); // TOP in the MAX row: its band ends at 3
-}
 
-TEST(Range, RefusesWhatTheLibraryWouldMisread) {
-    RangeRequest request;
-    request.columns.inputs = {0};
-    request.columns.outputs = {1};
-    Range range;
-    std::string error;
-    EXPECT_FALSE(BuildRange(Sheet("a,b\n1,2\n,3\n"), request, &range, &error));
-    EXPECT_NE(error.find("row 3 has no value in input"), std::string::npos) << error;
-    EXPECT_FALSE(BuildRange(Sheet("a,b\n1,2\n3,\n"), request, &range, &error));
-    EXPECT_NE(error.find("SKIP"), std::string::npos) << error;
-    EXPECT_FALSE(BuildRange(Sheet("a,b\n1,averyveryverylongname\n"), request, &range, &error));
-    EXPECT_FALSE(BuildRange(Sheet("a,b,m\n1,2,TRAINING\n"), WithMode(), &range, &error));
-    EXPECT_NE(error.find("TRAINING"), std::string::npos) << error;
-    EXPECT_FALSE(BuildRange(Sheet("a,b,m\n1,2,MIN\n3,4,min\n"), WithMode(), &range, &error));
-    EXPECT_NE(error.find("both MIN rows"), std::string::npos) << error;
-    request.window = 2;
-    EXPECT_FALSE(BuildRange(Sheet("a,b\n,\n1,2\n3,4\n"), request, &range, &error));
-    EXPECT_FALSE(BuildRange(Sheet("a,b\n1,2\n"), request, &range, &error));
-}
-
-TEST(Range, SkippedRowWithoutTargetGetsAnInRangeValue) {
-    Worksheet sheet = Sheet("a,b,m\n1,20,TRAIN\n2,,SKIP\n3,30,TRAIN\n");
-    Range range;
-    std::string error;
-    ASSERT_TRUE(BuildRange(sheet, WithMode(), &range, &error)) << error;
+    // A SKIP row without a target gets a value inside the range, never 0.
+    ASSERT_EQ(Build("a,b,m\n1,20,TRAIN\n2,,SKIP\n3,30,TRAIN\n", Columns(2), &range), "");
     EXPECT_EQ(range.outputs[0].cells[1].number, 20.0);
     EXPECT_EQ(range.outputs[0].bounds.lo, 20.0);
 }
 
+TEST(Range, RefusesWhatTheLibraryWouldMisread) {
+    const struct {
+        const char* sheet;
+        int mode, window;
+        const char* message;
+    } cases[] = {
+        {"a,b\n1,2\n,3\n", -1, 1, "row 3 has no value in input column A (a)"},
+        {"a,b\n1,2\n3,\n", -1, 1, "(mark it SKIP in the mode column to leave it out)"},
+        {"a,b\n1,averyveryverylongname\n", -1, 1, "is longer than 15 characters"},
+        {"a,b,m\n1,2,TRAINING\n", 2, 1, "row 2: \"TRAINING\" in the mode column is not one of"},
+        {"a,b,m\n1,2,MIN\n3,4,min\n", 2, 1, "rows 2 and 3 are both MIN rows"},
+        {"a,b\n,\n1,2\n3,4\n", -1, 2, "row 2 lies in the first window of rows"},
+        {"a,b\n1,2\n", -1, 2, "the sheet has 1 data rows; the window needs 2"},
+    };
+    for (const auto& c : cases) {
+        RangeRequest request = Columns(c.mode);
+        request.window = c.window;
+        Range range;
+        const std::string error = Build(c.sheet, request, &range);
+        EXPECT_NE(error.find(c.message), std::string::npos) << c.sheet << ": " << error;
+    }
+}
+
 TEST(Range, RecallKeepsTheTrainedBoundsAndSymbols) {
-    Worksheet sheet = Sheet("a,b\n1,x\n2,\n9,\n");
-    RangeRequest request;
+    RangeRequest request = Columns(-1);
     request.recall = true;
-    request.columns.inputs = {0};
-    request.columns.outputs = {1};
     request.inputBounds = {ColumnBounds{0.5, 2.5, {}}};
     request.outputBounds = {ColumnBounds{0.0, 2.0, {"X", "Y"}}};
     Range range;
-    std::string error;
     // 9 lies outside 0.5 .. 2.5: recalled at the edge and flagged, or refused when strict.
-    ASSERT_TRUE(BuildRange(sheet, request, &range, &error)) << error;
-    EXPECT_EQ(range.outOfRange[2], 1);
-    EXPECT_EQ(range.inputs[0].cells[2].number, 2.5);
-    request.strict = true;
-    EXPECT_FALSE(BuildRange(sheet, request, &range, &error));
-    EXPECT_NE(error.find("outside the range"), std::string::npos) << error;
-    request.strict = false;
-
-    sheet = Sheet("a,b\n1,x\n2,\n");
-    ASSERT_TRUE(BuildRange(sheet, request, &range, &error)) << error;
-    ASSERT_EQ(range.rows(), 5); // MIN, MAX and SYMBOL rows added
+    ASSERT_EQ(Build("a,b\n1,x\n9,\n", request, &range), "");
+    EXPECT_EQ(range.outOfRange[1], 1);
+    EXPECT_EQ(range.inputs[0].cells[1].number, 2.5);
+    // MIN, MAX and SYMBOL rows are added; a missing target stands at the minimum.
     EXPECT_EQ(range.mode, (std::vector<std::string>{"TEST", "TEST", "MIN", "MAX", "SYMBOL"}));
     EXPECT_EQ(range.inputs[0].cells[2].number, 0.5);
-    EXPECT_EQ(range.inputs[0].cells[3].number, 2.5);
     EXPECT_EQ(range.outputs[0].cells[4].text, "X,Y");
-    EXPECT_FALSE(range.targetsComplete);
-    EXPECT_EQ(range.outputs[0].cells[1].number, 0.0); // a missing target stands at the minimum
+    EXPECT_EQ(range.outputs[0].cells[1].number, 0.0);
+    request.strict = true;
+    EXPECT_NE(Build("a,b\n1,x\n9,\n", request, &range), "");
 }
 
 } // namespace

@@ -40,12 +40,9 @@ TEST(Scoring, ConfusionTableAndClassFigures) {
     EXPECT_DOUBLE_EQ(f.perClass[2].f1, 2 * 0.5 * 0.5 / 1.0);
     EXPECT_EQ(f.perClass[2].support, 2);
 
-    const std::string json = [&] {
-        RunFigures run;
-        run.sets.push_back(SetFigures{"test", {f}});
-        return MetricsJson(run);
-    }();
-    EXPECT_NE(json.find("\"confusion\":[[2,1,0],[0,1,1],[0,0,1]]"), std::string::npos) << json;
+    RunFigures run;
+    run.sets.push_back(SetFigures{"test", {f}});
+    EXPECT_NE(MetricsJson(run).find("\"confusion\":[[2,1,0],[0,1,1],[0,0,1]]"), std::string::npos);
 }
 
 TEST(Scoring, NumericErrorsInDataUnits) {
