@@ -4,16 +4,6 @@
 
 namespace {
 
-// The cells of a GetOutputsEx answer: texts as they are, numbers printed with "#".
-std::vector<std::string> Texts(const XLOPER* answer) {
-    std::vector<std::string> texts;
-    if (answer == nullptr || answer->xltype != xltypeMulti) return {AnswerText(answer)};
-    for (int k = 0; k < answer->val.array.rows; ++k) {
-        const XLOPER& x = answer->val.array.lparray[k];
-        texts.push_back(x.xltype == xltypeStr ? CountedText(x.val.str) : "#");
-    }
-    return texts;
-}
 double Number(const XLOPER* answer, int k) {
     return answer->val.array.lparray[k].val.num;
 }
