@@ -48,11 +48,6 @@ TEST_F(GetOutputsExTest, PositionsWithoutAPatternAreEmptyTexts) {
         EXPECT_EQ(Texts(GetOutputsEx(0, mode, 0)),
                   (std::vector<std::string>{"#", "#", "#", "", "#"}));
     EXPECT_EQ(Number(GetOutputsEx(0, OUTPUT_VALUES, 0), 4), 1.0);
-
-    ASSERT_EQ(Build(1, 1, 4, 1, 2, 0, CALC_DOUBLE), "OK");
-    ASSERT_EQ(Load(COLUMN_BLANK_FLAG, 0, {0, 0, 0, 0}), "OK");
-    EXPECT_EQ(Texts(GetOutputsEx(0, OUTPUT_VALUES, 0)),
-              (std::vector<std::string>{"#", "", "#", ""}));
 }
 
 TEST_F(GetOutputsExTest, RefusalsLeaveTheOutputsAlone) {
