@@ -145,12 +145,18 @@ TEST_F(GenNextPopTest, OffspringWhenGrowingAndShrinking) {
     Check(Old(4, 2), 4, 0.0, 2, {0, 1, 3}, {}, 3);     // old 4, the worst, drawn afresh
 }
 
-TEST_F(GenNextPopTest, FreshKeepsTheBestAlone) {
-    std::vector<SchemaRecord> old = Old(4, 1);
+// Fresh breeding keeps the best and draws every other schema anew.
+TEST_F(GenNextPopTest, FreshDrawsAllButTheBest) {
+    const std::vector<SchemaRecord> old = Old(4, 1);
     InstallPopulation(old);
-    ASSERT_STREQ(GenNextPop(1, BREED_FRESH, 1.0, 0.0, 2, 5.0), "OK");
-    ASSERT_EQ(Schemas().size(), 1u);
-    EXPECT_TRUE(Same(Schemas()[0], old[1]));
+    SeedRandom(5);
+    ASSERT_STREQ(GenNextPop(3, BREED_FRESH, 1.0, 0.0, 2, 5.0), "OK");
+    SeedRandom(5);
+    std::vector<SchemaRecord> expected = {old[1], {}, {}};
+    NewRandomSchema(expected[1], Settings());
+    NewRandomSchema(expected[2], Settings());
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_TRUE(Same(Schemas()[i], expected[i])) << i;
 }
 
 } // namespace

@@ -56,18 +56,6 @@ TEST_F(TrainingTest, ArgumentChecks) {
     EXPECT_STRNE(TrainNextSchema(2, 0, 0.0, 1.0, 1.0), bad);
 }
 
-TEST_F(TrainingTest, EveryCallTrainsTheCurrentSchemaAfresh) {
-    Population({{0}, {1}, {0, 2}}, MODE_TRAIN_EPOCHS, 10.0);
-    for (const char* answer : {"OK", "OK", "Population Tested", "Population Tested"}) {
-        EXPECT_EQ(Train(10), answer);
-        EXPECT_EQ(Current().epochs, 10);
-        EXPECT_LT(Current().error, 1.0);
-        EXPECT_EQ(gNet.inputColumns, CountMaskBits(Current().inputMask));
-        EXPECT_EQ(gNet.errorHistoryCount, 0); // reset after every call
-    }
-    EXPECT_EQ(Header().currentSchema, 3); // the last schema is retrained, never passed
-}
-
 // A schema is finished by its epochs, its goal, the epochs cap or the time budget; a goal step
 // trains 2 epochs at least, and a step the budget stopped still counts 2.
 TEST_F(TrainingTest, SchemasFinishByEpochsGoalsCapsAndBudgets) {
