@@ -91,14 +91,7 @@ void Supervise(Recorder& r) {
     const XLOPER* unloaded = UnloadPop();
     r.Cells(unloaded);
     if (unloaded != nullptr && unloaded->xltype == xltypeMulti) {
-        OwnedCells copy(unloaded->val.array.rows);
-        for (size_t k = 0; k < unloaded->val.array.rows; ++k) {
-            const XLOPER& c = unloaded->val.array.lparray[k];
-            if (c.xltype == xltypeStr)
-                copy.SetString(k, CountedText(c.val.str));
-            else
-                copy.SetNumber(k, c.val.num);
-        }
+        OwnedCells copy = CopyOf(unloaded);
         r.Text(ReloadPop(copy.multi()));
     }
     OwnedCells names(1);
@@ -144,7 +137,7 @@ TEST(AllocationWalk, EveryFailureIsReportedLeaksNothingAndLeavesTheLibrarySound)
     for (const std::string& line : clean)
         ASSERT_FALSE(IsFailureAnswer(line)) << line;
 
-    int failures = 0, absorbed = 0;
+    int failures = 0;
     for (int32_t n = 1; n < 5000; ++n) {
         FreshLibrary();
         PlatformSetClock(1000);
@@ -160,20 +153,16 @@ TEST(AllocationWalk, EveryFailureIsReportedLeaksNothingAndLeavesTheLibrarySound)
         size_t k = 0;
         while (k < failed.size() && k < clean.size() && failed[k] == clean[k])
             ++k;
-        if (k == failed.size() && k == clean.size())
-            ++absorbed;
-        else
+        if (k < failed.size() || k < clean.size()) {
             EXPECT_TRUE(k < failed.size() && IsFailureAnswer(failed[k]))
-                << "allocation " << n << ", answer " << k << ": "
-                << (k < failed.size() ? failed[k] : "(none)") << " where the clean session had "
-                << (k < clean.size() ? clean[k] : "(none)");
+                << "allocation " << n << ", answer " << k;
+        }
         // What the failure left behind does not change a session run after it.
         EXPECT_EQ(Session(), clean) << "after allocation " << n;
         CleanUp();
         if (HasFailure()) break;
     }
     EXPECT_GT(failures, 50);
-    std::printf("%d allocations failed one by one, %d of them absorbed\n", failures, absorbed);
 }
 
 } // namespace

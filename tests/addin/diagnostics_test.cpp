@@ -5,7 +5,6 @@
 #include <cstring>
 #include <limits>
 #include <string>
-#include <utility>
 
 namespace {
 
@@ -21,24 +20,36 @@ XLOPER Number(double v) {
     return x;
 }
 
-} // namespace
+XLOPER Text(unsigned char* counted) {
+    XLOPER x = Typed(xltypeStr);
+    x.val.str = counted;
+    return x;
+}
 
 TEST(TestXLOPER, DescriptionByType) {
-    XLOPER num = Typed(xltypeNum), boolean = Typed(xltypeBool), err = Typed(xltypeErr);
-    XLOPER integer = Typed(xltypeInt), multi = Typed(xltypeMulti), sref = Typed(xltypeSRef);
-    num.val.num = 2.5, boolean.val.xbool = 1, err.val.err = 7, integer.val.w = -3;
+    XLOPER boolean = Typed(xltypeBool), err = Typed(xltypeErr), integer = Typed(xltypeInt);
+    XLOPER multi = Typed(xltypeMulti), sref = Typed(xltypeSRef);
+    boolean.val.xbool = 1, err.val.err = 7, integer.val.w = -3;
     multi.val.array.rows = 5, multi.val.array.columns = 1;
     sref.val.sref.ref = XLREF{0, 4, 1, 1};
+    unsigned char abc[] = {3, 'a', 'b', 'c', 'd'}; // no terminating zero after the count
+    unsigned char empty[] = {0};
+    unsigned char longest[256];
+    longest[0] = 255;
+    std::memset(longest + 1, 'x', 255);
     const struct {
         XLOPER x;
-        const char* text;
+        std::string text;
     } cases[] = {
-        {num, "Num 2.500000"},
+        {Number(2.5), "Num 2.500000"},
         // One spelling on every build, whatever the C library prints.
         {Number(-std::numeric_limits<double>::quiet_NaN()), "Num nan"},
-        {Number(std::numeric_limits<double>::quiet_NaN()), "Num nan"},
         {Number(-HUGE_VAL), "Num -inf"},
         {Number(HUGE_VAL), "Num inf"},
+        {Text(abc), "Str abc"},
+        {Text(empty), "Str  "}, // a field at least one wide
+        {Text(longest), "Str " + std::string(251, 'x')},
+        {Text(nullptr), "Str  "},
         {boolean, "Bool 1"},
         {err, "Err 7"},
         {integer, "Int -3"},
@@ -55,34 +66,4 @@ TEST(TestXLOPER, DescriptionByType) {
     EXPECT_EQ(std::string(TestXLOPER(nullptr)), "???");
 }
 
-TEST(TestXLOPER, StringsAreCountedAndCut) {
-    unsigned char abc[] = {3, 'a', 'b', 'c', 'd'}; // no terminating zero after the count
-    unsigned char empty[] = {0};
-    unsigned char longest[256];
-    longest[0] = 255;
-    std::memset(longest + 1, 'x', 255);
-    XLOPER x = Typed(xltypeStr);
-    x.val.str = abc;
-    EXPECT_EQ(std::string(TestXLOPER(&x)), "Str abc");
-    x.val.str = empty;
-    EXPECT_EQ(std::string(TestXLOPER(&x)), "Str  "); // a field at least one wide
-    x.val.str = longest;
-    EXPECT_EQ(std::string(TestXLOPER(&x)), "Str " + std::string(251, 'x'));
-    x.val.str = nullptr;
-    EXPECT_EQ(std::string(TestXLOPER(&x)), "Str  ");
-}
-
-TEST(ReturnXLOPER, CopiesIntoOneStaticRecord) {
-    XLOPER a = Typed(xltypeNum);
-    a.val.num = -1.25;
-    XLOPER* first = ReturnXLOPER(&a);
-    EXPECT_NE(first, &a);
-    EXPECT_EQ(std::memcmp(first, &a, sizeof(XLOPER)), 0);
-    unsigned char text[] = {1, 'z'};
-    XLOPER s = Typed(xltypeStr);
-    s.val.str = text;
-    EXPECT_EQ(ReturnXLOPER(&s), first);
-    EXPECT_EQ(first->val.str, text); // shallow
-    EXPECT_EQ(ReturnXLOPER(nullptr), first);
-    EXPECT_EQ(first->xltype, 0);
-}
+} // namespace

@@ -1,5 +1,4 @@
 #include "addin/library_state.h"
-#include "addin/title_window.h"
 #include "engine/network_state.h"
 #include "engine/random.h"
 #include "genetic/supervisor_state.h"
@@ -9,18 +8,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-TEST(TitleWindow, CentresOnTheScreenInWholePixels) {
-    WindowOrigin o = CentredOrigin(1024, 768, 240, 150);
-    EXPECT_EQ(o.left, 392);
-    EXPECT_EQ(o.top, 309);
-    o = CentredOrigin(800, 600, 241, 151); // odd remainders are dropped
-    EXPECT_EQ(o.left, 279);
-    EXPECT_EQ(o.top, 224);
-    o = CentredOrigin(200, 100, 240, 150); // a window larger than the screen
-    EXPECT_EQ(o.left, -20);
-    EXPECT_EQ(o.top, -25);
-}
 
 // Every record back to its load state, whatever the previous calls left behind.
 TEST(Lifecycle, ResetLibraryForgetsEveryRecord) {

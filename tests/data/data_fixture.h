@@ -70,3 +70,13 @@ inline std::unique_ptr<OwnedCells> TextCells(const std::vector<std::string>& tex
 inline std::string LoadTexts(int type, int index, const std::vector<std::string>& texts) {
     return SetColumnEx(int16_t(type), int16_t(index), TextCells(texts)->multi(), 0);
 }
+// The cells of a GetOutputsEx answer: texts as they are, numbers printed with "#".
+inline std::vector<std::string> Texts(const XLOPER* answer) {
+    std::vector<std::string> texts;
+    if (answer == nullptr || answer->xltype != xltypeMulti) return {AnswerText(answer)};
+    for (int k = 0; k < answer->val.array.rows; ++k) {
+        const XLOPER& x = answer->val.array.lparray[k];
+        texts.push_back(x.xltype == xltypeStr ? CountedText(x.val.str) : "#");
+    }
+    return texts;
+}

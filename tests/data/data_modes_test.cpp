@@ -16,32 +16,33 @@ class SelectDataModeTest : public LibraryTest {
     std::unique_ptr<OwnedCells> cells;
 };
 
-TEST_F(SelectDataModeTest, LeadingSharesSplitAllPositions) {
-    std::vector<std::string> train(10, "train");
-    XLOPER* answer = Select(train, 1, 0.7);
-    ASSERT_EQ(answer->xltype, xltypeMulti);
-    EXPECT_EQ(answer->val.array.lparray, &cells->cell(0));
-    EXPECT_EQ(answer->val.array.rows, 10);
+// Methods 1 and 2 split every position by a leading share; 4 and 5 read TEST and TRAIN as they
+// stand or swapped, and 3 draws against the share; no method changes another mode.
+TEST_F(SelectDataModeTest, MethodsSplitTheTrainingAndTestingPositions) {
+    const std::vector<std::string> train(10, "train");
+    const std::vector<std::string> texts = {"Skip", "SYMBOL", "Test", "train", "min",
+                                            "max",  "test",   "TEST", "Train", "skip"};
+    const struct {
+        const std::vector<std::string>& texts;
+        int method;
+        double share;
+        Ints codes;
+    } cases[] = {
+        {train, 1, 0.7, {0, 0, 0, 0, 0, 0, 0, 1, 1, 1}},
+        {train, 2, 0.7, {1, 1, 1, 1, 1, 1, 1, 0, 0, 0}},
+        {train, 1, 0.65, {0, 0, 0, 0, 0, 0, 0, 1, 1, 1}}, // 6.5: positions 0 ... 6
+        {texts, 4, 0.0, {5, 4, 1, 0, 2, 3, 1, 1, 0, 5}},
+        {texts, 5, 0.0, {5, 4, 0, 1, 2, 3, 0, 0, 1, 5}},
+        {texts, 3, 0.0, {5, 4, 1, 1, 2, 3, 1, 1, 1, 5}},
+        {texts, 3, 32768.0, {5, 4, 0, 0, 2, 3, 0, 0, 0, 5}},
+    };
+    for (const auto& c : cases) {
+        const XLOPER* answer = Select(c.texts, c.method, c.share); // the caller's own cells
+        EXPECT_EQ(answer->val.array.lparray, &cells->cell(0));
+        EXPECT_EQ(Codes(10), c.codes) << c.method << " " << c.share;
+    }
     EXPECT_EQ(cells->Text(3), "TRAIN"); // upper-cased in place
-    EXPECT_EQ(Codes(10), (Ints{0, 0, 0, 0, 0, 0, 0, 1, 1, 1}));
     EXPECT_EQ(gNet.dataModeActive, 1);
-    Select(train, 2, 0.7);
-    EXPECT_EQ(Codes(10), (Ints{1, 1, 1, 1, 1, 1, 1, 0, 0, 0}));
-    Select(train, 1, 0.65); // 6.5: positions 0 ... 6
-    EXPECT_EQ(Codes(10), (Ints{0, 0, 0, 0, 0, 0, 0, 1, 1, 1}));
-}
-
-TEST_F(SelectDataModeTest, OnlyTrainingAndTestingPositionsChange) {
-    std::vector<std::string> texts = {"Skip", "SYMBOL", "Test", "train", "min",
-                                      "max",  "test",   "TEST", "Train", "skip"};
-    Select(texts, 4, 0.0);
-    EXPECT_EQ(Codes(10), (Ints{5, 4, 1, 0, 2, 3, 1, 1, 0, 5}));
-    Select(texts, 5, 0.0);
-    EXPECT_EQ(Codes(10), (Ints{5, 4, 0, 1, 2, 3, 0, 0, 1, 5}));
-    Select(texts, 3, 0.0);
-    EXPECT_EQ(Codes(10), (Ints{5, 4, 1, 1, 2, 3, 1, 1, 1, 5}));
-    Select(texts, 3, 32768.0);
-    EXPECT_EQ(Codes(10), (Ints{5, 4, 0, 0, 2, 3, 0, 0, 0, 5}));
 
     // One draw per training or testing position, compared with the raw draw.
     SeedRandom(7);
@@ -74,7 +75,7 @@ TEST_F(SelectDataModeTest, RefusedCells) {
               "Can't select data modes before Init");
 }
 
-TEST_F(SelectDataModeTest, BlankRowsAndWindows) {
+TEST_F(SelectDataModeTest, BlankRowsTakeNoMode) {
     ASSERT_EQ(Build(1, 1, 6, 1, 1, 2, CALC_FIXED16), "OK");
     EXPECT_EQ(AnswerText(Select(std::vector<std::string>(6, "test"), 4, 0.0)),
               "More data rows than the network was built for");
@@ -86,17 +87,6 @@ TEST_F(SelectDataModeTest, BlankRowsAndWindows) {
     cells->SetBool(4, false);
     EXPECT_EQ(AnswerText(SelectDataMode(cells->multi(), 4, 0.0)),
               "Non-blank value in a \"blank\" row");
-
-    // Window 3: eight positions; the last two cells are not read.
-    ASSERT_EQ(Build(1, 1, 10, 3, 1, 0, CALC_FIXED16), "OK");
-    EXPECT_EQ(PositionFlags(), Doubles(8, 0.0));
-    std::vector<std::string> texts(10, "test");
-    texts[8] = "not a mode";
-    ASSERT_EQ(Select(texts, 4, 0.0)->xltype, xltypeMulti);
-    EXPECT_EQ(Codes(8), Ints(8, 1));
-    EXPECT_EQ(GetBlankFlags(), gNet.blankFlagsFpRecord);
-    CleanUp();
-    EXPECT_EQ(GetBlankFlags(), nullptr);
 }
 
 } // namespace

@@ -4,16 +4,6 @@
 
 namespace {
 
-// The cells of a GetOutputsEx answer: texts as they are, numbers printed with "#".
-std::vector<std::string> Texts(const XLOPER* answer) {
-    std::vector<std::string> texts;
-    if (answer == nullptr || answer->xltype != xltypeMulti) return {AnswerText(answer)};
-    for (int k = 0; k < answer->val.array.rows; ++k) {
-        const XLOPER& x = answer->val.array.lparray[k];
-        texts.push_back(x.xltype == xltypeStr ? CountedText(x.val.str) : "#");
-    }
-    return texts;
-}
 double Number(const XLOPER* answer, int k) {
     return answer->val.array.lparray[k].val.num;
 }
@@ -58,11 +48,6 @@ TEST_F(GetOutputsExTest, PositionsWithoutAPatternAreEmptyTexts) {
         EXPECT_EQ(Texts(GetOutputsEx(0, mode, 0)),
                   (std::vector<std::string>{"#", "#", "#", "", "#"}));
     EXPECT_EQ(Number(GetOutputsEx(0, OUTPUT_VALUES, 0), 4), 1.0);
-
-    ASSERT_EQ(Build(1, 1, 4, 1, 2, 0, CALC_DOUBLE), "OK");
-    ASSERT_EQ(Load(COLUMN_BLANK_FLAG, 0, {0, 0, 0, 0}), "OK");
-    EXPECT_EQ(Texts(GetOutputsEx(0, OUTPUT_VALUES, 0)),
-              (std::vector<std::string>{"#", "", "#", ""}));
 }
 
 TEST_F(GetOutputsExTest, RefusalsLeaveTheOutputsAlone) {

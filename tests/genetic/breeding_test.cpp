@@ -45,20 +45,6 @@ TEST_F(BreedingTest, CrossoverBySwitchDraws) {
         EXPECT_TRUE(child.learningRate == 0.1 && child.momentum == 0.8 && child.noise == 0.03);
         EXPECT_EQ(child.error, 1.0);
     }
-    // 16 / 1e-7, and a quotient near 2^63 + 2^20 whose low 32 bits are about 2^20: none of the
-    // 263 switch draws from seed 1 is 0, so nothing switches: the best's inputs, the other's
-    // layers and rate; the missing hidden sizes drawn from 29869 and 20142.
-    other = MakeSchema({2}, 4, {0, 0});
-    for (double rate : {1e-7, 16.0 / (std::ldexp(1.0, 63) + std::ldexp(1.0, 20))}) {
-        SeedRandom(1);
-        SchemaRecord child = best;
-        CrossSchemas(child, other, rate, TestSettings(8));
-        EXPECT_EQ(MaskWord(child), 0x0Fu) << rate;
-        EXPECT_EQ(child.layerCount, 4);
-        EXPECT_EQ(child.learningRate, 0.5);
-        EXPECT_EQ(std::vector<int32_t>(child.hiddenSize, child.hiddenSize + 4),
-                  (std::vector<int32_t>{5, 2, 0, 0}));
-    }
 }
 
 TEST_F(BreedingTest, MutationsByHand) {
@@ -101,24 +87,29 @@ class GenNextPopTest : public LibraryTest {
     }
     // Breeds with `seed` and checks the result against the same steps done by hand: new
     // schema 1 is the best, then for each visited schema a mutant (u < rate) or a crossover.
+    // With `worst` given, the method replaces the worst schema by a fresh draw first.
     void Check(const std::vector<SchemaRecord>& old, int newSize, double mutationRate, int best,
-               const std::vector<int>& visits, const std::vector<int>& extraMutants) {
+               const std::vector<int>& visits, const std::vector<int>& extraMutants,
+               int worst = -1) {
         InstallPopulation(old);
         SeedRandom(77);
-        ASSERT_STREQ(GenNextPop(int16_t(newSize), 1, 2.0, mutationRate, 2, 5.0), "OK");
+        const int16_t method = worst < 0 ? BREED_OFFSPRING : BREED_REPLACE_WORST;
+        ASSERT_STREQ(GenNextPop(int16_t(newSize), method, 2.0, mutationRate, 2, 5.0), "OK");
         SeedRandom(77);
+        std::vector<SchemaRecord> work = old;
+        if (worst >= 0) NewRandomSchema(work[size_t(worst)], Settings());
         std::vector<SchemaRecord> expected = {old[size_t(best)]};
         for (int v : visits) {
             const bool mutant = RandomUniform(0.0, 1.0) < mutationRate;
-            SchemaRecord child = old[size_t(mutant ? v : best)];
+            SchemaRecord child = work[size_t(mutant ? v : best)];
             if (mutant)
                 MutateSchema(child, Settings());
             else
-                CrossSchemas(child, old[size_t(v)], 2.0, Settings());
+                CrossSchemas(child, work[size_t(v)], 2.0, Settings());
             expected.push_back(child);
         }
         for (int v : extraMutants) {
-            expected.push_back(old[size_t(v)]);
+            expected.push_back(work[size_t(v)]);
             MutateSchema(expected.back(), Settings());
         }
         std::vector<SchemaRecord> bred = Schemas();
@@ -151,45 +142,21 @@ TEST_F(GenNextPopTest, OffspringWhenGrowingAndShrinking) {
     Check(Old(4, 2), 6, 0.5, 2, {0, 1, 3}, {0, 1});    // old 3 best; mutants of old 1, 2
     Check(Old(2, 0), 7, 1.0, 0, {1}, {0, 1, 0, 1, 0}); // more than twofold: cycling
     Check(Old(6, 4), 3, 0.0, 4, {0, 1}, {});           // full after two offspring
+    Check(Old(4, 2), 4, 0.0, 2, {0, 1, 3}, {}, 3);     // old 4, the worst, drawn afresh
 }
 
-TEST_F(GenNextPopTest, FreshAndReplaceWorst) {
-    std::vector<SchemaRecord> old = Old(4, 1);
+// Fresh breeding keeps the best and draws every other schema anew.
+TEST_F(GenNextPopTest, FreshDrawsAllButTheBest) {
+    const std::vector<SchemaRecord> old = Old(4, 1);
     InstallPopulation(old);
-    ASSERT_STREQ(GenNextPop(1, BREED_FRESH, 1.0, 0.0, 2, 5.0), "OK");
-    ASSERT_EQ(Schemas().size(), 1u);
-    EXPECT_TRUE(Same(Schemas()[0], old[1]));
-
-    // Untrained: old 1 is both the best and the worst. New schema 1 is the old best; the
-    // crossovers start from its replacement.
-    for (SchemaRecord& s : old)
-        s.error = 1.0;
-    InstallPopulation(old);
-    SeedRandom(8);
-    ASSERT_STREQ(GenNextPop(3, BREED_REPLACE_WORST, 1.0, 0.0, 2, 5.0), "OK");
-    SeedRandom(8);
-    std::vector<SchemaRecord> work = old;
-    NewRandomSchema(work[0], Settings());
-    std::vector<SchemaRecord> bred = Schemas();
-    EXPECT_TRUE(Same(bred[0], old[0]));
-    for (size_t v : {1u, 2u}) {
-        RandomUniform(0.0, 1.0);
-        SchemaRecord child = work[0];
-        CrossSchemas(child, work[v], 1.0, Settings());
-        EXPECT_TRUE(Same(bred[v], child)) << v;
-    }
-}
-
-TEST_F(GenNextPopTest, MemoryFailuresLeaveNoPopulation) {
-    for (int site = 1; site <= 2; ++site) {
-        InstallPopulation(Old(3, 0));
-        const int32_t settingsOnly = PlatformLiveBlocks() - 2;
-        PlatformFailAllocation(site);
-        EXPECT_EQ(std::string(GenNextPop(5, 1, 1.0, 0.5, 2, 5.0)),
-                  "Insufficient memory in Genetic Supervisor (" + std::to_string(site + 7) + ").");
-        EXPECT_FALSE(PopulationExists());
-        EXPECT_EQ(PlatformLiveBlocks(), settingsOnly);
-    }
+    SeedRandom(5);
+    ASSERT_STREQ(GenNextPop(3, BREED_FRESH, 1.0, 0.0, 2, 5.0), "OK");
+    SeedRandom(5);
+    std::vector<SchemaRecord> expected = {old[1], {}, {}};
+    NewRandomSchema(expected[1], Settings());
+    NewRandomSchema(expected[2], Settings());
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_TRUE(Same(Schemas()[i], expected[i])) << i;
 }
 
 } // namespace

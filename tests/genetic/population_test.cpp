@@ -6,6 +6,7 @@
 #include "support/genetic_support.h"
 
 #include <cmath>
+#include <functional>
 #include <string>
 
 namespace {
@@ -70,23 +71,6 @@ TEST_F(PopulationTest, InitPop) {
                     h.populationSize == 3 && h.breedMethod == 2 && h.trainMode == g.mode &&
                     h.trainTolerance == 0.001 && h.useSeed == 0 && h.weightSeed == 1.0);
     }
-    SeedRandom(1);
-    ASSERT_STREQ(InitPop(2, 1, 1, 0.1), "OK");
-    SeedRandom(1);
-    for (const SchemaRecord& drawn : Schemas()) {
-        SchemaRecord expected = {};
-        NewRandomSchema(expected, TestSettings());
-        EXPECT_TRUE(Same(drawn, expected));
-    }
-
-    const int32_t settingsOnly = PlatformLiveBlocks() - 2;
-    for (int site = 1; site <= 2; ++site) {
-        PlatformFailAllocation(site);
-        EXPECT_EQ(std::string(InitPop(3, 1, 1, 0.1)),
-                  "Insufficient memory in Genetic Supervisor (" + std::to_string(site + 5) + ").");
-        EXPECT_FALSE(PopulationExists());
-        EXPECT_EQ(PlatformLiveBlocks(), settingsOnly);
-    }
 }
 
 // Three inputs, one output, 10 rows of which 2 blank, window 2, fixed point, data written in.
@@ -122,56 +106,55 @@ TEST_F(PopulationTest, InitSuperRefusesBeforeAnythingChanges) {
     EXPECT_EQ(Settings().candidateInputs, 3);
 }
 
-TEST_F(PopulationTest, InitSuperSavesTheNetworkAndSchemasGetIt) {
+// A schema of column 1 alone gets that column's head and values, and the saved blank rows.
+TEST_F(PopulationTest, SchemasGetTheirColumnsOfTheSavedNetwork) {
     BuildLoadedNetwork();
     ASSERT_STREQ(InitSuper(0.25, 5, 4, 3, 2, 1, 0.1, 0.9, 0.05), "OK");
-    SupervisorSettings s = Settings();
-    EXPECT_TRUE(s.inclusionProbability == 0.25 && s.candidateInputs == 3 && s.outputColumns == 1 &&
-                s.totalRows == 10 && s.window == 2 && s.patternStep == 1 && s.blankRows == 2 &&
-                s.blankPatternRows == 2 && s.maxLayers == 5 && s.maxHidden[0] == 4 &&
-                s.maxHidden[3] == 1 && s.minLearningRate == 0.1 && s.maxMomentum == 0.9 &&
-                s.maxNoise == 0.05 && s.calcMethod == CALC_FIXED16);
-    EXPECT_EQ(GlobalBlockSize(gSuper.savedInputBlock), size_t(3 * 16 + 8 * 3 * 2));
-    EXPECT_EQ(GlobalBlockSize(gSuper.savedTargetBlock), size_t(16 + 7 * 2));
-
-    // A schema of column 1 alone gets that column's head and values, and all the rest as saved.
     InstallPopulation({MakeSchema({1}, 3, {2})}, 2);
     ASSERT_STREQ(TrainNextSchema(1, 0, 0.0, 0.0, 0.0), "In Process");
-    ASSERT_EQ(gNet.inputColumns, 1);
     EXPECT_EQ(ReadBlock<double>(gNet.inputBlock, 0, 2), (std::vector<double>{2, 12}));
     std::vector<int16_t> column = ReadBlock<int16_t>(gNet.inputBlock, 16, 8);
     for (int r = 0; r < 8; ++r)
         EXPECT_EQ(column[size_t(r)], 100 * (3 * r + 1) + 1) << r;
-    EXPECT_EQ(ReadBlock<int16_t>(gNet.targetBlock, 16, 7),
-              (std::vector<int16_t>{7, 1007, 2007, 3007, 4007, 5007, 6007}));
-    EXPECT_EQ(ReadBlock<int32_t>(gNet.patternFlagsBlock, 0, 7),
-              (std::vector<int32_t>{0, 1, 0, 1, 5, 0, 1}));
-    EXPECT_EQ(ReadBlock<int32_t>(gNet.blankRowFlags, 0, 10),
-              (std::vector<int32_t>{0, 0, 0, 1, 0, 0, 1, 0, 0, 0}));
     const FP* positions = GetBlankFlags(); // rows 1 ... 9: the blank rows 3 and 6 have no pattern
     EXPECT_EQ(std::vector<double>(positions->array, positions->array + positions->rows),
               (std::vector<double>{0, 0, 1, 0, 0, 1, 0, 0, 0}));
-    EXPECT_EQ(gNet.dataModeActive, 1);
 }
 
-TEST_F(PopulationTest, InitSuperMemoryFailuresAndRepeats) {
+// Every supervisor allocation site answers with its own number, and only UnloadPop, which
+// builds a view of the population, leaves the population in place.
+TEST_F(PopulationTest, MemoryFailuresAnswerTheirSite) {
     BuildLoadedNetwork();
-    const int32_t networkOnly = PlatformLiveBlocks();
-    for (int site = 1; site <= 5; ++site) {
-        ASSERT_STREQ(InitSuper(0.5, 3, 4, 0, 0, 0, 0.1, 0.9, 0.05), "OK");
-        ASSERT_STREQ(InitPop(2, 1, 1, 0.1), "OK");
-        PlatformFailAllocation(site);
-        EXPECT_EQ(std::string(InitSuper(0.5, 3, 4, 0, 0, 0, 0.1, 0.9, 0.05)),
-                  "Insufficient memory in Genetic Supervisor (" + std::to_string(site) + ").");
-        EXPECT_FALSE(SupervisorExists() || PopulationExists());
-        EXPECT_EQ(PlatformLiveBlocks(), networkOnly) << site;
-    }
-    ASSERT_STREQ(InitSuper(0.5, 3, 4, 0, 0, 0, 0.1, 0.9, 0.05), "OK");
+    const auto initSuper = [] {
+        return std::string(InitSuper(0.5, 3, 4, 0, 0, 0, 0.1, 0.9, 0.05));
+    };
+    OwnedCells column(1);
+    const struct {
+        int first, sites;
+        std::function<std::string()> call;
+    } cases[] = {
+        {1, 5, initSuper},
+        {6, 2, [] { return InitPop(3, 1, 1, 0.1); }},
+        {8, 2, [] { return GenNextPop(5, 1, 1.0, 0.5, 2, 5.0); }},
+        {10, 2, [] { return AnswerText(UnloadPop()); }},
+        {12, 1, [&] { return ReloadPop(column.multi()); }},
+    };
+    for (const auto& c : cases)
+        for (int site = 1; site <= c.sites; ++site) {
+            ASSERT_EQ(initSuper(), "OK");
+            ASSERT_STREQ(InitPop(2, 1, 1, 0.1), "OK");
+            column = CopyOf(UnloadPop());
+            PlatformFailAllocation(site);
+            const int number = c.first + site - 1;
+            EXPECT_EQ(c.call(), "Insufficient memory in Genetic Supervisor (" +
+                                    std::to_string(number) + ").");
+            EXPECT_EQ(SupervisorExists(), c.first != 1) << number;
+            EXPECT_EQ(PopulationExists(), c.first == 10) << number;
+        }
+    ASSERT_EQ(initSuper(), "OK");
     ASSERT_STREQ(InitPop(2, 1, 1, 0.1), "OK");
     ASSERT_STREQ(InitSuper(0.75, 3, 4, 0, 0, 0, 0.1, 0.9, 0.05), "OK"); // drops the population
     EXPECT_FALSE(PopulationExists());
-    CleanUp();
-    EXPECT_EQ(PlatformLiveBlocks(), 0);
 }
 
 } // namespace

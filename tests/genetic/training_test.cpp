@@ -56,63 +56,40 @@ TEST_F(TrainingTest, ArgumentChecks) {
     EXPECT_STRNE(TrainNextSchema(2, 0, 0.0, 1.0, 1.0), bad);
 }
 
-TEST_F(TrainingTest, FixedEpochModes) {
-    Population({{0}, {1}, {0, 2}}, MODE_TRAIN_EPOCHS, 10.0);
-    for (const char* answer : {"OK", "OK", "Population Tested", "Population Tested"}) {
-        EXPECT_EQ(Train(10), answer);
-        EXPECT_EQ(Current().epochs, 10);
-        EXPECT_LT(Current().error, 1.0);
-        EXPECT_EQ(gNet.inputColumns, CountMaskBits(Current().inputMask));
-        EXPECT_EQ(gNet.errorHistoryCount, 0); // reset after every call
-    }
-    EXPECT_EQ(Header().currentSchema, 3); // the last schema is retrained, never passed
-
-    Population({{0}}, MODE_TRAIN_EPOCHS, 100.0);
-    for (int epochs : {30, 60, 90})
-        EXPECT_TRUE(Train(30) == "In Process" && Current().epochs == epochs);
-    EXPECT_EQ(Train(30), "Population Tested");
-    EXPECT_EQ(Current().epochs, 120);
-    Population({{0}}, MODE_TRAIN_EPOCHS, 100.0);
-    EXPECT_EQ(Train(30, 50), "In Process");
-    EXPECT_EQ(Train(30, 50), "Population Tested");
-    EXPECT_EQ(Current().epochs, 60);
-    Population({{0}, {1}}, MODE_TEST_EPOCHS, 100.0);
-    EXPECT_EQ(Train(30, 0, 1e-9), "OK"); // the budget ended the run: finished
-    EXPECT_EQ(Schemas()[0].epochs, 0);
-}
-
-TEST_F(TrainingTest, GoalModes) {
-    Population({{0}}, MODE_TRAIN_GOAL, 1.0); // met by the first step
-    EXPECT_EQ(Train(20), "Population Tested");
-    EXPECT_EQ(Current().epochs, 2);
-    Population({{0}, {2}}, MODE_TRAIN_GOAL, 0.0); // never met: 5 asked makes three steps
-    EXPECT_EQ(Train(5, 10), "In Process");
-    EXPECT_EQ(Current().epochs, 6);
-    EXPECT_EQ(Train(5, 10), "OK");
-    EXPECT_EQ(Current().epochs, 12);
-    Population({{0}}, MODE_TEST_GOAL, 0.0); // a stopped step still counts 2
-    EXPECT_EQ(Train(20, 0, 1e-9), "Population Tested");
-    EXPECT_EQ(Current().epochs, 2);
-
-    Population({{0}}, MODE_TRAIN_GOAL, 0.2);
-    std::string answer = "In Process";
-    for (int calls = 0; calls < 50 && answer == "In Process"; ++calls) {
-        answer = Train(20);
-        EXPECT_EQ(Current().epochs % 2, 0);
-        EXPECT_TRUE(answer != "In Process" || Current().error > 0.2);
-    }
-    EXPECT_EQ(answer, "Population Tested");
-    EXPECT_LE(Current().error, 0.2);
-}
-
-TEST_F(TrainingTest, RecallModesScoreTheRecallRun) {
-    for (int32_t mode : {MODE_TEST_GOAL, MODE_TEST_EPOCHS, MODE_TRAIN_EPOCHS}) {
-        Population({{0, 1}}, mode, mode == MODE_TEST_GOAL ? 0.001 : 8.0);
-        Train(8);
-        EXPECT_EQ(Current().epochs, 8);
-        // A recall leaves the weights alone, so another one measures the same error.
-        const double recall = RunNet(0, 1)->array[2];
-        EXPECT_EQ(Current().error == recall, mode != MODE_TRAIN_EPOCHS) << mode;
+// A schema is finished by its epochs, its goal, the epochs cap or the time budget; a goal step
+// trains 2 epochs at least, and a step the budget stopped still counts 2.
+TEST_F(TrainingTest, SchemasFinishByEpochsGoalsCapsAndBudgets) {
+    struct Call {
+        int16_t epochs, max;
+        double hours;
+        const char* answer;
+        int32_t epochsAfter;
+    };
+    const struct {
+        std::vector<std::vector<int>> masks;
+        int32_t mode;
+        double goal;
+        std::vector<Call> calls;
+    } cases[] = {
+        {{{0}},
+         MODE_TRAIN_EPOCHS,
+         50.0,
+         {{30, 0, 0, "In Process", 30}, {30, 0, 0, "Population Tested", 60}}},
+        {{{0}},
+         MODE_TRAIN_EPOCHS,
+         100.0,
+         {{30, 50, 0, "In Process", 30}, {30, 50, 0, "Population Tested", 60}}},
+        {{{0}}, MODE_TRAIN_GOAL, 1.0, {{20, 0, 0, "Population Tested", 2}}},
+        {{{0}, {2}}, MODE_TRAIN_GOAL, 0.0, {{5, 10, 0, "In Process", 6}, {5, 10, 0, "OK", 12}}},
+        {{{0}}, MODE_TEST_GOAL, 0.0, {{20, 0, 1e-9, "Population Tested", 2}}},
+        {{{0}, {1}}, MODE_TEST_EPOCHS, 100.0, {{30, 0, 1e-9, "OK", 0}}},
+    };
+    for (const auto& c : cases) {
+        Population(c.masks, c.mode, c.goal);
+        for (const Call& call : c.calls) {
+            EXPECT_EQ(Train(call.epochs, call.max, call.hours), call.answer) << c.mode;
+            EXPECT_EQ(Schemas()[0].epochs, call.epochsAfter) << c.mode;
+        }
     }
 }
 

@@ -71,6 +71,18 @@ std::string OwnedCells::Text(size_t k) const {
     return CountedText(cells_[k].val.str);
 }
 
+OwnedCells CopyOf(const XLOPER* column) {
+    OwnedCells cells(column->val.array.rows);
+    for (size_t k = 0; k < column->val.array.rows; ++k) {
+        const XLOPER& c = column->val.array.lparray[k];
+        if (c.xltype == xltypeStr)
+            cells.SetString(k, CountedText(c.val.str));
+        else
+            cells.SetNumber(k, c.val.num);
+    }
+    return cells;
+}
+
 std::string CountedText(const unsigned char* counted) {
     if (counted == nullptr) return {};
     return std::string(reinterpret_cast<const char*>(counted + 1), counted[0]);

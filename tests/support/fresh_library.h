@@ -54,6 +54,9 @@ class OwnedCells {
     XLOPER multi_{};
 };
 
+// A copy of a one-column answer (numbers and texts), to hand back as the caller's own cells.
+OwnedCells CopyOf(const XLOPER* column);
+
 // The characters of a byte-counted string, and of an answer that should be a text.
 std::string CountedText(const unsigned char* counted);
 std::string AnswerText(const XLOPER* answer);
