@@ -11,10 +11,10 @@
 #include "support/fresh_library.h"
 #include "support/training_net.h"
 
+#include <bit>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -108,12 +108,6 @@ class Fingerprint {
     uint64_t hash_ = 14695981039346656037u;
 };
 
-uint64_t Bits(double v) {
-    uint64_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    return bits;
-}
-
 // Deterministic column values in 0 ... 1.
 std::vector<double> DataColumn(uint32_t& state, int count) {
     std::vector<double> values(size_t(count), 0.0);
@@ -128,13 +122,11 @@ void Load(const Scenario& s) {
     BuildNet(s.inputs, s.outputs, s.rows, s.window, s.step, s.hidden, s.method);
     const int patterns = s.rows - s.window + 1;
     uint32_t state = uint32_t(s.seed) * 2654435761u;
-    for (int c = 0; c < s.inputs; ++c) {
-        OwnedFp column = Column(DataColumn(state, s.rows));
-        ASSERT_STREQ(SetColumn(COLUMN_INPUT, int16_t(c), column.get()), "OK");
-    }
-    for (int c = 0; c < s.outputs; ++c) {
-        OwnedFp column = Column(DataColumn(state, patterns));
-        ASSERT_STREQ(SetColumn(COLUMN_OUTPUT, int16_t(c), column.get()), "OK");
+    for (int c = 0; c < s.inputs + s.outputs; ++c) {
+        const bool input = c < s.inputs;
+        OwnedFp column = Column(DataColumn(state, input ? s.rows : patterns));
+        const int16_t index = int16_t(input ? c : c - s.inputs);
+        ASSERT_STREQ(SetColumn(input ? COLUMN_INPUT : COLUMN_OUTPUT, index, column.get()), "OK");
     }
     if (s.modes) {
         std::vector<double> flags(static_cast<size_t>(patterns), double(MODE_TRAIN));
@@ -178,7 +170,7 @@ Recorded TrainAndRecall(const Scenario& s) {
     Fingerprint f;
     const FP* trained = RunNet(1, int16_t(s.epochs));
     if (trained == nullptr) return {};
-    const uint64_t rms = Bits(trained->array[2]);
+    const uint64_t rms = std::bit_cast<uint64_t>(trained->array[2]);
     FoldState(f, trained);
     const FP* recalled = RunNet(0, 1);
     if (recalled == nullptr) return {};

@@ -8,9 +8,9 @@
 #include "engine/transfer.h"
 #include "support/fresh_library.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
@@ -24,12 +24,6 @@ class PassKernelsTest : public LibraryTest {
         LibraryTest::TearDown();
     }
 };
-
-uint64_t Bits(double v) {
-    uint64_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    return bits;
-}
 
 // Net inputs: the edges of the exponential's plain range from both sides (with gain 1 the
 // argument is -net), zeros and tiny values, non-numbers, ordinary values, and arguments the
@@ -73,7 +67,7 @@ TEST_F(PassKernelsTest, LogisticLayerGivesTheTransferFunctionsBits) {
                 ActiveKernels().logisticDouble(layer.data() + start, int32_t(count), gain);
             }
             for (size_t i = 0; i < nets.size(); ++i)
-                ASSERT_EQ(Bits(layer[i]), Bits(expected[i]))
+                ASSERT_EQ(std::bit_cast<uint64_t>(layer[i]), std::bit_cast<uint64_t>(expected[i]))
                     << KernelPathName(path) << " gain " << gain << " net " << std::hexfloat
                     << nets[i];
         }
