@@ -28,12 +28,6 @@ inline int64_t RoundShiftWide(int64_t x, int n) {
     return (x + (int64_t(1) << (n - 1))) >> n;
 }
 
-// (2c + 32768) >> 16 taken as 16 bits, with the doubling wrapping at 32 bits: bits 16 ... 31
-// of 2c + 32768, whatever the size of c.
-inline int16_t RoundHalfOfDoubled(int32_t c) {
-    return Wrap16(int32_t(uint32_t(c) * 2u + 32768u) >> 16);
-}
-
 // 1.0 - y in Q15 for a unit value y: 32768 - y taken as 16 bits, and 32767 where that sets
 // bit 15 (y = 0 gives 32767, not -32768).
 inline int32_t OneMinusQ15(int32_t y) {

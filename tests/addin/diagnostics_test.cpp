@@ -26,7 +26,7 @@ XLOPER Text(unsigned char* counted) {
     return x;
 }
 
-TEST(TestXLOPER, DescriptionByType) {
+TEST(TestXLOPER, DescriptionByTypeAndReturnedCopy) {
     XLOPER boolean = Typed(xltypeBool), err = Typed(xltypeErr), integer = Typed(xltypeInt);
     XLOPER multi = Typed(xltypeMulti), sref = Typed(xltypeSRef);
     boolean.val.xbool = 1, err.val.err = 7, integer.val.w = -3;
@@ -64,6 +64,12 @@ TEST(TestXLOPER, DescriptionByType) {
     for (auto c : cases)
         EXPECT_EQ(std::string(TestXLOPER(&c.x)), c.text);
     EXPECT_EQ(std::string(TestXLOPER(nullptr)), "???");
+    // ReturnXLOPER hands back a copy in the library's own record, an empty one for no record.
+    XLOPER given = Number(2.5);
+    XLOPER* copy = ReturnXLOPER(&given);
+    EXPECT_NE(copy, &given);
+    EXPECT_EQ(std::string(TestXLOPER(copy)), "Num 2.500000");
+    EXPECT_EQ(ReturnXLOPER(nullptr)->xltype, 0);
 }
 
 } // namespace

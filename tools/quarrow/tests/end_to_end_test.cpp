@@ -280,6 +280,8 @@ TEST_F(QuarrowRun, CommandsAnswerWithTheirCodeAndMessage) {
         std::string message;
     } cases[] = {
         {"", "train @missing.csv -i A -o B", 2, "cannot open"},
+        {"", "train @colours.csv -i A,,B -o colour", 2, "--inputs: \"A,,B\" has an empty item"},
+        {"", "train @colours.csv -i A -o colour --rate 2", 2, "--rate: Value 2 not in range"},
         {"", "train @colours.csv -i A -o Q", 2,
          "the sheet's columns are A r, B g, C b, D colour, E mode"},
         {"", "train @t.xlsx --sheet Other -i A:C -o colour", 2,
