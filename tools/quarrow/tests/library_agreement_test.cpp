@@ -1,4 +1,5 @@
-// Design searches through the library's exports.
+// What the host works out for itself (the split, the decoded schemas), checked against what the
+// library reports back through its exports.
 #include "design_search.h"
 #include "engine_session.h"
 #include "holdout.h"
@@ -11,10 +12,49 @@
 
 namespace {
 
-class DesignSearch : public ::testing::Test {
+class AgainstTheLibrary : public ::testing::Test {
   protected:
     void TearDown() override { CleanUp(); }
 };
+
+// A recall pass with modes in force measures the TEST patterns only: its count of output values
+// tells how many rows the library split off for testing.
+TEST_F(AgainstTheLibrary, SplitRowsMatchTheLibrarysSplit) {
+    std::string text = "x,y,m\n";
+    for (int r = 0; r < 40; ++r) {
+        text += std::to_string(r) + "," + std::to_string(r % 3) + (r == 7 ? ",SKIP\n" : ",\n");
+        if (r == 2) text += ",,\n"; // a blank row counts among the positions
+    }
+    RangeRequest request;
+    request.columns = ColumnChoice{{0}, {1}, 2};
+    Range built;
+    std::string error;
+    ASSERT_TRUE(BuildRange(Sheet(text), request, &built, &error)) << error;
+    for (bool shuffle : {false, true}) {
+        for (double share : {0.3, 0.5, 0.9}) {
+            Range range = built;
+            NetSettings s;
+            s.split = share;
+            s.shuffle = shuffle;
+            s.seed = 11;
+            ASSERT_TRUE(LoadNetwork(range, s, false, &error)) << error;
+            MarkSplitRows(&range, s);
+            int tests = 0, trains = 0;
+            for (int r = 0; r < range.rows(); ++r) {
+                tests += range.IsDataRow(r) && range.mode[r] == "TEST";
+                trains += range.IsDataRow(r) && range.mode[r] == "TRAIN";
+            }
+            EXPECT_EQ(range.mode[8], "SKIP");
+            EXPECT_EQ(tests + trains, 39);
+            RunStats stats;
+            ASSERT_TRUE(RunEpochs(false, 1, &stats));
+            EXPECT_EQ(stats.within + stats.outside, tests) << shuffle << " " << share;
+            if (!shuffle) { // positions below 41 x share train: the blank and the SKIP row do not
+                EXPECT_EQ(trains, static_cast<int>(41 * share) + 1 - 2) << share;
+            }
+        }
+    }
+}
 
 // Thirty rows of four inputs, a quarter of the TRAIN rows held out for validation, as the
 // searches see them.
@@ -37,7 +77,7 @@ Range HeldOutView() {
 // Each schema the supervisor trained, read back as a design (mask text, layers, parameters)
 // and trained by the host from the same seed, measures the same validation error. Leaving the
 // winner's inputs out never makes it worse, and the design it ends with measures what it reports.
-TEST_F(DesignSearch, SchemasDecodeAsTrainedAndDroppingInputsKeepsTheWinnerConsistent) {
+TEST_F(AgainstTheLibrary, SchemasDecodeAsTrainedAndDroppingInputsKeepsTheWinnerConsistent) {
     const Range view = HeldOutView();
     NetSettings base;
     base.seed = 5;
