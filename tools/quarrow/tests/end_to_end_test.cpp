@@ -15,11 +15,7 @@ namespace {
 
 class QuarrowRun : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/quarrow_test_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
+    void SetUp() override { dir_ = Scratch("quarrow_run").string(); }
     void TearDown() override { std::filesystem::remove_all(dir_); }
     std::string Path(const std::string& name) { return dir_ + "/" + name; }
     void Write(const std::string& name, const std::string& text) {
@@ -245,7 +241,6 @@ TEST_F(QuarrowRun, LargeNetworksWindowsStepsAndPiecesRoundTrip) {
 // Each run's exit code and the line that tells the user why.
 TEST_F(QuarrowRun, CommandsAnswerWithTheirCodeAndMessage) {
     Write("colours.csv", kColours);
-    Write("plain.csv", "a,b\n1,2\n2,4\n");
     ASSERT_TRUE(Ok("train @colours.csv -i A:C -o colour -m mode --hidden 3 --epochs 5 "
                    "--encoding coded --save @net.csv --xlsx @t.xlsx"));
     // The saved network (3-3-1, 16 weights) damaged in a few ways.
@@ -291,7 +286,7 @@ TEST_F(QuarrowRun, CommandsAnswerWithTheirCodeAndMessage) {
         {"x,y\n1,2\nn/a,3\n4,5\n", trainX + "--symbolic x", 0, "Error history"},
         {"", "evolve @colours.csv -i A,B -o D -m E --score test --networks 2 --epochs 4", 0,
          "warning: --score test"},
-        {"", "evolve @plain.csv -i a -o b --score test", 2, "TEST rows"},
+        {"a,b\n1,2\n2,4\n", "evolve @bad.csv -i a -o b --score test", 2, "TEST rows"},
     };
     for (const auto& c : cases) {
         if (!c.sheet.empty()) Write("bad.csv", c.sheet);

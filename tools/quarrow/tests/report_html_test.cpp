@@ -69,8 +69,7 @@ TEST(ReportPage, LargeRunsStaySmallAndKeepTheirExtremes) {
 TEST(ReportPage, BrowserDrawsIt) {
     const char* chromium = std::getenv("QUARROW_CHROMIUM");
     if (chromium == nullptr) GTEST_SKIP() << "set QUARROW_CHROMIUM (make test-report)";
-    fs::path dir = fs::path(::testing::TempDir()) / "report_render";
-    fs::remove_all(dir);
+    const fs::path dir = Scratch("report_render");
     fs::create_directories(dir / "profile");
     std::ofstream(dir / "report.html") << HtmlReport(SampleRun());
     fs::path png = dir / "report.png";
