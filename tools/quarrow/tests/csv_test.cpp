@@ -50,7 +50,6 @@ TEST(Csv, FieldsQuotesLineEndsAndMistakes) {
 
 TEST(Worksheet, CellKindsExactNumbersAndColumnLetters) {
     EXPECT_EQ(CellFromField("").kind, CellKind::Empty);
-    EXPECT_EQ(CellFromField("-2.5e3").number, -2500.0);
     for (const char* text : {"red", "0x10", "inf", "nan", "1,5", "1.2.3", "3 apples", "1e999"})
         EXPECT_EQ(CellFromField(text).kind, CellKind::Text) << text;
     for (double v : {0.1, 1.0 / 3.0, -2.5e-300, 123456789.125, 0.0})

@@ -88,8 +88,7 @@ TEST_F(QuarrowRun, PredictRepeatsTheTrainedNetworkInBothMethodsAndEncodings) {
         ExpectPrinted("colour, training rows (5)");
         ExpectPrinted("colour, testing rows (2)");
         EXPECT_NE(Read("predicted.csv").find("\n,,,,,\n"), std::string::npos); // the blank row
-        for (const char* upper : {"RED", "GREEN", "BLUE"}) // classes as the sheet writes them
-            EXPECT_EQ(Read("predicted.csv").find(upper), std::string::npos) << upper;
+        EXPECT_EQ(Read("predicted.csv").find("RED"), std::string::npos); // as the sheet writes it
     }
     // The results workbook's Data sheet trains the network its CSV twin trains.
     ASSERT_TRUE(Ok("train @t.xlsx --sheet Data -i A:C -o colour -m mode --hidden 3 --epochs 60 "
@@ -109,7 +108,6 @@ TEST_F(QuarrowRun, EvolveKeepsItsPopulation) {
     Write("colours.csv", kColours);
     const std::string breed = "evolve @colours.csv -i A,B,C -o D -m E --search breed --epochs 10 ";
     ASSERT_TRUE(Ok(breed + "--population 3 --generations 2 --validate 0.4 --save-pop @pop.csv"));
-    ExpectPrinted("gen 2 #3");
     ASSERT_TRUE(Ok(breed + "--generations 1 --validate 0.4 --load-pop @pop.csv --report @e.html"));
     ExpectPrinted("population of 3 loaded");
     EXPECT_NE(Read("e.html").find("gen 1 #3"), std::string::npos);
@@ -308,8 +306,7 @@ TEST_F(QuarrowRun, ValidationLeavesTestRowsAloneAndKeepsTheBestWeights) {
     Write("v.csv", sheet);
     ASSERT_TRUE(Ok("train @v.csv -i x -o y -m m --margin 0 --validate 0.25 --patience 40 "
                    "--chunk 5 --epochs 400 --hidden 12 --rate 0.9 --quiet --metrics @m.json"));
-    // The set of every sheet row, and how many of the rows whose index passes a test are
-    // validation rows.
+    // How many of the sheet rows that `pick` accepts are validation rows.
     auto validation = [&](auto pick) {
         std::istringstream modes(Between(Read("m.json"), "\"modes\":[\"", "\"]"));
         int r = 0, n = 0;
@@ -318,7 +315,7 @@ TEST_F(QuarrowRun, ValidationLeavesTestRowsAloneAndKeepsTheBestWeights) {
                 EXPECT_EQ(w == "TEST", r % 4 == 0) << r; // TEST rows stay TEST rows
                 n += pick(r++) && w == "VALIDATION";
             }
-        EXPECT_EQ(r, 60);
+        EXPECT_EQ(r, 60); // every sheet row has its word
         return n;
     };
     EXPECT_EQ(validation([](int) { return true; }), 11); // a quarter of the 45 TRAIN rows
@@ -350,7 +347,6 @@ TEST_F(QuarrowRun, SymbolicInputsRoundTripAndResumeInBothEncodings) {
         sheet +=
             std::to_string(r) + "," + barks[r % 3] + "," + std::to_string(r * r % 7) + ",TRAIN\n";
     Write("b.csv", sheet);
-    Write("new.csv", "a,bark\n3,smooth\n");
     const char* cases[][2] = {{"one-hot --method double", "(19 weights)"}, // 4-3-1
                               {"coded --method fixed", "(13 weights)"}};   // 2-3-1
     for (const auto& c : cases) {
@@ -373,7 +369,6 @@ TEST_F(QuarrowRun, SymbolicInputsRoundTripAndResumeInBothEncodings) {
                       .find("input,bark," + ExactNumber(0.0 - 3 * 0.05) + "," +
                             ExactNumber(3.0 + 3 * 0.05) + ",\"rough,smooth,flaky\""),
                   std::string::npos);
-        ASSERT_TRUE(Ok("predict @new.csv --net @long.csv"));
     }
 }
 

@@ -16,8 +16,7 @@ class AgainstTheLibrary : public ::testing::Test {
     void TearDown() override { CleanUp(); }
 };
 
-// Thirty rows of four inputs, a quarter of the TRAIN rows held out for validation, as the
-// searches see them.
+// Thirty rows of four inputs, a quarter of the TRAIN rows held out, as the searches see them.
 Range HeldOutView() {
     std::string text = "a,b,c,d,y,m\n";
     for (int r = 0; r < 30; ++r)

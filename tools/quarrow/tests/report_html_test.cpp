@@ -113,7 +113,6 @@ TEST(ReportPage, LargeRunsStaySmallAndKeepTheirExtremes) {
     }
     EXPECT_LT(HtmlReport(run).size(), 300u * 1024) << "bytes";
 
-    // Four columns of 2 500 values.
     std::vector<double> values(10000, 5.0);
     values[10] = 9.0;
     values[20] = 1.0;
