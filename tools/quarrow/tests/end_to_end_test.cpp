@@ -285,7 +285,7 @@ TEST_F(QuarrowRun, CommandsAnswerWithTheirCodeAndMessage) {
         {"", "evolve @colours.csv -i A,B -o D -m E --score test --networks 2 --epochs 4", 0,
          "warning: --score test"},
         {"a,b\n1,2\n2,4\n", "evolve @bad.csv -i a -o b --score test", 2, "TEST rows"},
-        // The split marks the TRAIN and TEST rows only: the SKIP row stays out.
+        // A shuffled split draws among the seven TRAIN and TEST rows; the SKIP row stays out.
         {"", "train @colours.csv -i A:C -o colour -m mode --split 0.8 --shuffle --epochs 2", 0,
          "split     6 train"},
     };
