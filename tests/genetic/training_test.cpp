@@ -57,39 +57,33 @@ TEST_F(TrainingTest, ArgumentChecks) {
 }
 
 // A schema is finished by its epochs, its goal, the epochs cap or the time budget; a goal step
-// trains 2 epochs at least, and a step the budget stopped still counts 2.
+// trains 2 epochs at least, and a step the budget stopped still counts 2. A row with masks
+// starts a new population, a row without continues the one before.
 TEST_F(TrainingTest, SchemasFinishByEpochsGoalsCapsAndBudgets) {
-    struct Call {
+    const struct {
+        int32_t mode;
+        double goal;
+        std::vector<std::vector<int>> masks;
         int16_t epochs, max;
         double hours;
         const char* answer;
         int32_t epochsAfter;
+    } calls[] = {
+        {MODE_TRAIN_EPOCHS, 50.0, {{0}}, 30, 0, 0, "In Process", 30},
+        {0, 0, {}, 30, 0, 0, "Population Tested", 60},
+        {MODE_TRAIN_EPOCHS, 100.0, {{0}}, 30, 50, 0, "In Process", 30},
+        {0, 0, {}, 30, 50, 0, "Population Tested", 60},
+        {MODE_TRAIN_GOAL, 1.0, {{0}}, 20, 0, 0, "Population Tested", 2},
+        {MODE_TRAIN_GOAL, 0.0, {{0}, {2}}, 5, 10, 0, "In Process", 6},
+        {0, 0, {}, 5, 10, 0, "OK", 12},
+        {MODE_TEST_GOAL, 0.0, {{0}}, 20, 0, 1e-9, "Population Tested", 2},
+        {MODE_TEST_EPOCHS, 100.0, {{0}, {1}}, 30, 0, 1e-9, "OK", 0},
     };
-    const struct {
-        std::vector<std::vector<int>> masks;
-        int32_t mode;
-        double goal;
-        std::vector<Call> calls;
-    } cases[] = {
-        {{{0}},
-         MODE_TRAIN_EPOCHS,
-         50.0,
-         {{30, 0, 0, "In Process", 30}, {30, 0, 0, "Population Tested", 60}}},
-        {{{0}},
-         MODE_TRAIN_EPOCHS,
-         100.0,
-         {{30, 50, 0, "In Process", 30}, {30, 50, 0, "Population Tested", 60}}},
-        {{{0}}, MODE_TRAIN_GOAL, 1.0, {{20, 0, 0, "Population Tested", 2}}},
-        {{{0}, {2}}, MODE_TRAIN_GOAL, 0.0, {{5, 10, 0, "In Process", 6}, {5, 10, 0, "OK", 12}}},
-        {{{0}}, MODE_TEST_GOAL, 0.0, {{20, 0, 1e-9, "Population Tested", 2}}},
-        {{{0}, {1}}, MODE_TEST_EPOCHS, 100.0, {{30, 0, 1e-9, "OK", 0}}},
-    };
-    for (const auto& c : cases) {
-        Population(c.masks, c.mode, c.goal);
-        for (const Call& call : c.calls) {
-            EXPECT_EQ(Train(call.epochs, call.max, call.hours), call.answer) << c.mode;
-            EXPECT_EQ(Schemas()[0].epochs, call.epochsAfter) << c.mode;
-        }
+    for (size_t k = 0; k < std::size(calls); ++k) {
+        const auto& c = calls[k];
+        if (!c.masks.empty()) Population(c.masks, c.mode, c.goal);
+        EXPECT_EQ(Train(c.epochs, c.max, c.hours), c.answer) << "row " << k;
+        EXPECT_EQ(Schemas()[0].epochs, c.epochsAfter) << "row " << k;
     }
 }
 

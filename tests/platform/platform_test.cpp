@@ -23,18 +23,3 @@ TEST(GlobalBlocks, ZeroFilledAlignedAndBounded) {
     EXPECT_EQ(GlobalBlockAlloc(kMaxBlockBytes + 1), nullptr);
     EXPECT_EQ(LocalBlockAlloc(kMaxBlockBytes + 1), nullptr);
 }
-
-TEST(Letters, Windows1252Classification) {
-    // character, letter, upper case: e acute, the multiplication and division signs, y diaeresis
-    const struct {
-        unsigned char c;
-        bool letter;
-        unsigned char upper;
-    } cases[] = {{'a', true, 'A'},    {'Z', true, 'Z'},    {'1', false, '1'},
-                 {' ', false, ' '},   {',', false, ','},   {0xE9, true, 0xC9},
-                 {0xD7, false, 0xD7}, {0xF7, false, 0xF7}, {0xFF, true, 0x9F}};
-    for (auto c : cases) {
-        EXPECT_EQ(IsLetter(c.c), c.letter) << int(c.c);
-        EXPECT_EQ(UpperChar(c.c), c.upper) << int(c.c);
-    }
-}
