@@ -39,17 +39,6 @@ TEST_F(GetOutputsExTest, SymbolicAndNumericColumnsInEveryMode) {
     EXPECT_EQ(Number(GetOutputsEx(1, OUTPUT_RESIDUALS, 0), 3), 0.0);
 }
 
-TEST_F(GetOutputsExTest, PositionsWithoutAPatternAreEmptyTexts) {
-    ASSERT_EQ(Build(1, 1, 5, 1, 1, 1, CALC_DOUBLE), "OK");
-    ASSERT_EQ(Load(COLUMN_BLANK_FLAG, 0, {0, 0, 0, 1, 0}), "OK");
-    WriteTargetRange({0.0}, {1.0});
-    SetOutputs<double>({0.25, 0.5, 0.75, 1.0});
-    for (int mode : {OUTPUT_VALUES, OUTPUT_SYMBOLS, OUTPUT_RESIDUALS})
-        EXPECT_EQ(Texts(GetOutputsEx(0, mode, 0)),
-                  (std::vector<std::string>{"#", "#", "#", "", "#"}));
-    EXPECT_EQ(Number(GetOutputsEx(0, OUTPUT_VALUES, 0), 4), 1.0);
-}
-
 TEST_F(GetOutputsExTest, RefusalsLeaveTheOutputsAlone) {
     gNet.outputsFpRecord->array[0] = 42.0;
     EXPECT_EQ(AnswerText(GetOutputsEx(0, 0, 1)), "Row offset not supported in this version.");
