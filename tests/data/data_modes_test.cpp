@@ -1,5 +1,4 @@
 #include "data_fixture.h"
-#include "engine/random.h"
 
 namespace {
 
@@ -43,14 +42,6 @@ TEST_F(SelectDataModeTest, MethodsSplitTheTrainingAndTestingPositions) {
     }
     EXPECT_EQ(cells->Text(3), "TRAIN"); // upper-cased in place
     EXPECT_EQ(gNet.dataModeActive, 1);
-
-    // One draw per training or testing position, compared with the raw draw.
-    SeedRandom(7);
-    Select(texts, 3, 16384.0);
-    Ints codes = Codes(10);
-    SeedRandom(7);
-    for (int i : {2, 3, 6, 7, 8})
-        EXPECT_EQ(codes[size_t(i)], NextRandom() < 16384 ? 0 : 1);
 }
 
 TEST_F(SelectDataModeTest, RefusedCells) {
