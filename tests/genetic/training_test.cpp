@@ -15,13 +15,17 @@ class TrainingTest : public LibraryTest {
     void SetUp() override {
         LibraryTest::SetUp();
         PlatformSetClock(1000);
-        std::vector<std::vector<double>> inputs;
-        std::vector<double> targets;
+        // Twelve rows of three inputs, the first of them also the target; 2 hidden units.
+        ASSERT_STREQ(InitBP(3, 1, 12, 1, 1, 0, 3, 2, 0, 0, 0, CALC_DOUBLE), "OK");
+        std::vector<double> columns[3];
         for (int r = 0; r < 12; ++r) {
-            inputs.push_back({r / 11.0, (r * 7 % 5) / 4.0, (r % 3) / 2.0});
-            targets.push_back(r / 11.0);
+            columns[0].push_back(r / 11.0);
+            columns[1].push_back((r * 7 % 5) / 4.0);
+            columns[2].push_back((r % 3) / 2.0);
         }
-        LoadDoubleNetwork(inputs, targets, 2);
+        for (int16_t c = 0; c < 3; ++c)
+            ASSERT_STREQ(SetColumn(COLUMN_INPUT, c, Column(columns[c]).get()), "OK");
+        ASSERT_STREQ(SetColumn(COLUMN_OUTPUT, 0, Column(columns[0]).get()), "OK");
         ASSERT_STREQ(InitSuper(0.5, 3, 4, 0, 0, 0, 0.2, 0.9, 0.0), "OK");
     }
     void Population(const std::vector<std::vector<int>>& masks, int32_t mode, double goal) {
