@@ -39,12 +39,6 @@ TEST_F(ColumnStoreTest, TargetsSaturateAndOutputsStartAtTheImageOfZero) {
     // 4.5 x 32768 + 0.5 lies far above 32767 (and would wrap to 16384 in 16 bits).
     ASSERT_EQ(Load(COLUMN_OUTPUT, 0, {-4.5, -3.5, -4.0}), "OK");
     EXPECT_EQ(Outputs<int16_t>(), (V{32767, 32767, 32767}));
-
-    ASSERT_EQ(Build(1, 1, 3, 1, 1, 0, CALC_DOUBLE), "OK");
-    SetOutputs<double>({0.7, 0.7, 0.7});
-    ASSERT_EQ(Load(COLUMN_OUTPUT, 0, {10.0, 30.0, 15.0}), "OK");
-    EXPECT_EQ(Targets<double>(), (Doubles{0.0, 1.0, 0.25}));
-    EXPECT_EQ(Outputs<double>(), (Doubles{0.0, 0.0, 0.0}));
 }
 
 TEST_F(ColumnStoreTest, ModeFlagsTruncateAndANegativeIndexClears) {
