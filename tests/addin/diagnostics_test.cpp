@@ -1,9 +1,7 @@
 #include "quar1432.h"
 #include "support/fresh_library.h"
 
-#include <cmath>
 #include <cstring>
-#include <limits>
 #include <string>
 
 namespace {
@@ -36,8 +34,6 @@ TEST(TestXLOPER, DescriptionByTypeAndReturnedCopy) {
         std::string text;
     } cases[] = {
         {Number(2.5), "Num 2.500000"},
-        // One spelling on every build, whatever the C library prints.
-        {Number(-std::numeric_limits<double>::quiet_NaN()), "Num nan"},
         {Text(abc), "Str abc"},
         {Text(longest), "Str " + std::string(251, 'x')},
         {Text(nullptr), "Str  "}, // a field at least one wide
