@@ -14,37 +14,35 @@ namespace {
 
 using Transcript = std::vector<std::string>;
 
-class Recorder {
-  public:
+std::string Number(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", v);
+    return text;
+}
+
+std::string Cell(const XLOPER& c) {
+    if (c.xltype == xltypeNum) return Number(c.val.num);
+    if (c.xltype == xltypeStr) return "'" + CountedText(c.val.str) + "'";
+    return "type" + std::to_string(c.xltype);
+}
+
+// One transcript line per answer, every number in full.
+struct Recorder {
     Transcript lines;
 
     void Text(const char* answer) { lines.push_back(answer ? answer : "null"); }
     void Fp(const FP* fp) {
-        if (fp == nullptr) return lines.push_back("null");
-        std::string line = "fp";
-        for (size_t k = 0; k < size_t(fp->rows) * fp->columns; ++k)
+        std::string line = fp ? "fp" : "null";
+        for (size_t k = 0; fp && k < size_t(fp->rows) * fp->columns; ++k)
             line += " " + Number(fp->array[k]);
         lines.push_back(line);
     }
     void Cells(const XLOPER* x) {
-        if (x == nullptr) return lines.push_back("null");
-        if (x->xltype != xltypeMulti) return lines.push_back(Cell(*x));
+        if (x == nullptr || x->xltype != xltypeMulti) return lines.push_back(x ? Cell(*x) : "null");
         std::string line = "multi";
         for (size_t k = 0; k < size_t(x->val.array.rows) * x->val.array.columns; ++k)
             line += " " + Cell(x->val.array.lparray[k]);
         lines.push_back(line);
-    }
-
-  private:
-    static std::string Number(double v) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.17g", v);
-        return text;
-    }
-    static std::string Cell(const XLOPER& c) {
-        if (c.xltype == xltypeNum) return Number(c.val.num);
-        if (c.xltype == xltypeStr) return "'" + CountedText(c.val.str) + "'";
-        return "type" + std::to_string(c.xltype);
     }
 };
 
@@ -132,8 +130,6 @@ TEST(AllocationWalk, EveryFailureIsReportedLeaksNothingAndLeavesTheLibrarySound)
     CleanUp();
     ASSERT_EQ(PlatformLiveBlocks(), 0);
     ASSERT_GT(clean.size(), 40u);
-    ASSERT_EQ(Session(), clean) << "a second clean session";
-    CleanUp();
     for (const std::string& line : clean)
         ASSERT_FALSE(IsFailureAnswer(line)) << line;
 

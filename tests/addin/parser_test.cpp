@@ -40,7 +40,8 @@ TEST(Parse, CountsErrorsAndNamesListAfterList) {
         {{"  A,  B  C", "", "", ""}, {3, 0, 0, 0}, {}},
         {{"A,B,", "", "", ""}, {2, 0, 0, 0}, {"A", "B", ""}},
         {{"", "", "", " iv "}, {0, 0, 0, 1}, {"IV", ""}},
-        {{"\xE9\xE0", "", "", ""}, {1, 0, 0, 0}, {"\xC9\xC0"}}, // letters of the code page
+        // Letters of the code page; y diaeresis upper-cases to 0x9F.
+        {{"\xE9\xE0,\xFF", "", "", ""}, {2, 0, 0, 0}, {"\xC9\xC0", "\x9F"}},
         {{nullptr, "a", nullptr, nullptr}, {0, 1, 0, 0}, {"A"}},
     };
     for (const auto& c : cases) {
@@ -50,7 +51,7 @@ TEST(Parse, CountsErrorsAndNamesListAfterList) {
         EXPECT_EQ(Names(c.names.size()), c.names) << where;
     }
 
-    for (const char* bad : {"A,,B", ",A", "A ,B", "A1", "1", "A-B", ","}) {
+    for (const char* bad : {"A,,B", ",A", "A ,B", "A1", "1", "A-B", ",", "\xD7", "A\xF7"}) {
         const Counts p = ParseLists(bad, "", "", "");
         EXPECT_TRUE(p[0] == -1.0 && p[1] == 1.0) << bad;
         EXPECT_EQ(GetParsed(), std::string()) << bad;

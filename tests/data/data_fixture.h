@@ -19,9 +19,9 @@ inline std::string Build(int inputs, int outputs, int rows, int window, int step
                   int16_t(blank), 3, 2, 0, 0, 0, int16_t(method));
 }
 
-// Column c of the stored data rows (inputs) or patterns (targets, outputs), as T.
+// Column c of the stored data rows (inputs) or patterns (targets), as T.
 template <class T> std::vector<T> Stored(BlockHandle block, int columns, int c, int count) {
-    size_t head = block == gNet.outputBlock ? 0 : size_t(columns) * 16;
+    size_t head = size_t(columns) * 16;
     std::vector<T> all = ReadBlock<T>(block, head, size_t(count) * columns), column;
     for (int k = 0; k < count; ++k)
         column.push_back(all[size_t(k * columns + c)]);
@@ -32,9 +32,6 @@ template <class T> std::vector<T> Inputs(int c = 0) {
 }
 template <class T> std::vector<T> Targets(int c = 0) {
     return Stored<T>(gNet.targetBlock, gNet.outputColumns, c, gNet.patterns);
-}
-template <class T> std::vector<T> OutputsOf(int c = 0) {
-    return Stored<T>(gNet.outputBlock, gNet.outputColumns, c, gNet.patterns);
 }
 // min[c], max[c].
 inline Doubles Bounds(BlockHandle block, int columns, int c = 0) {

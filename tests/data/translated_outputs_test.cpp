@@ -39,17 +39,6 @@ TEST_F(GetOutputsExTest, SymbolicAndNumericColumnsInEveryMode) {
     EXPECT_EQ(Number(GetOutputsEx(1, OUTPUT_RESIDUALS, 0), 3), 0.0);
 }
 
-TEST_F(GetOutputsExTest, PositionsWithoutAPatternAreEmptyTexts) {
-    ASSERT_EQ(Build(1, 1, 5, 1, 1, 1, CALC_DOUBLE), "OK");
-    ASSERT_EQ(Load(COLUMN_BLANK_FLAG, 0, {0, 0, 0, 1, 0}), "OK");
-    WriteTargetRange({0.0}, {1.0});
-    SetOutputs<double>({0.25, 0.5, 0.75, 1.0});
-    for (int mode : {OUTPUT_VALUES, OUTPUT_SYMBOLS, OUTPUT_RESIDUALS})
-        EXPECT_EQ(Texts(GetOutputsEx(0, mode, 0)),
-                  (std::vector<std::string>{"#", "#", "#", "", "#"}));
-    EXPECT_EQ(Number(GetOutputsEx(0, OUTPUT_VALUES, 0), 4), 1.0);
-}
-
 TEST_F(GetOutputsExTest, RefusalsLeaveTheOutputsAlone) {
     gNet.outputsFpRecord->array[0] = 42.0;
     EXPECT_EQ(AnswerText(GetOutputsEx(0, 0, 1)), "Row offset not supported in this version.");
@@ -57,12 +46,6 @@ TEST_F(GetOutputsExTest, RefusalsLeaveTheOutputsAlone) {
     EXPECT_EQ(AnswerText(GetOutputsEx(-1, 0, 0)), "Incorrect output column");
     EXPECT_EQ(AnswerText(GetOutputsEx(0, 3, 0)), "Invalid output mode");
     EXPECT_EQ(gNet.outputsFpRecord->array[0], 42.0);
-
-    OwnedFp tooLong(5, 1), values(4, 1), shortFlags(3, 1);
-    EXPECT_EQ(CountedText(TranslateOutputs(0, 0, tooLong.get(), tooLong.get()).refusal),
-              "Output column too large");
-    EXPECT_EQ(CountedText(TranslateOutputs(0, 0, values.get(), shortFlags.get()).refusal),
-              "Blank flag column invalid");
     CleanUp();
     EXPECT_EQ(GetOutputsEx(0, 0, 0), nullptr);
 }

@@ -15,10 +15,8 @@ using PopulationTest = LibraryTest;
 
 // From seed 1 the generator gives 41, 18467, 6334, 26500, 19169, 15724, 11478, 29358, 26962.
 TEST_F(PopulationTest, DrawsAndAFreshSchemaByHand) {
-    EXPECT_EQ(RandomUniform(0.2, 1.0), 0.2 + 0.8 * (41 / 32767.0));
-    EXPECT_EQ(RandomInt(5), 2); // 5 x 18467 / 32767 = 2.82
     EXPECT_EQ(RandomInt(0), 0); // still one draw
-    EXPECT_EQ(NextRandom(), 26500);
+    EXPECT_EQ(NextRandom(), 18467);
 
     SeedRandom(1);
     SchemaRecord s;

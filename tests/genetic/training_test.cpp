@@ -15,13 +15,17 @@ class TrainingTest : public LibraryTest {
     void SetUp() override {
         LibraryTest::SetUp();
         PlatformSetClock(1000);
-        std::vector<std::vector<double>> inputs;
-        std::vector<double> targets;
+        // Twelve rows of three inputs, the first of them also the target; 2 hidden units.
+        ASSERT_STREQ(InitBP(3, 1, 12, 1, 1, 0, 3, 2, 0, 0, 0, CALC_DOUBLE), "OK");
+        std::vector<double> columns[3];
         for (int r = 0; r < 12; ++r) {
-            inputs.push_back({r / 11.0, (r * 7 % 5) / 4.0, (r % 3) / 2.0});
-            targets.push_back(r / 11.0);
+            columns[0].push_back(r / 11.0);
+            columns[1].push_back((r * 7 % 5) / 4.0);
+            columns[2].push_back((r % 3) / 2.0);
         }
-        LoadDoubleNetwork(inputs, targets, 2);
+        for (int16_t c = 0; c < 3; ++c)
+            ASSERT_STREQ(SetColumn(COLUMN_INPUT, c, Column(columns[c]).get()), "OK");
+        ASSERT_STREQ(SetColumn(COLUMN_OUTPUT, 0, Column(columns[0]).get()), "OK");
         ASSERT_STREQ(InitSuper(0.5, 3, 4, 0, 0, 0, 0.2, 0.9, 0.0), "OK");
     }
     void Population(const std::vector<std::vector<int>>& masks, int32_t mode, double goal) {
@@ -49,47 +53,39 @@ TEST_F(TrainingTest, ArgumentChecks) {
                    {10, 0, 0, -0.1}})
         EXPECT_STREQ(TrainNextSchema(int16_t(a[0]), 0, a[1], a[2], a[3]), bad);
     // No mode could ever finish a schema that trains for no epochs per call.
-    for (int32_t mode : {MODE_TRAIN_GOAL, MODE_TRAIN_EPOCHS, MODE_TEST_GOAL, MODE_TEST_EPOCHS}) {
-        Population({{0}}, mode, 10.0);
-        EXPECT_STREQ(TrainNextSchema(0, 0, 0.0, 0.0, 0.0), bad) << "mode " << mode;
-    }
+    Population({{0}}, MODE_TRAIN_GOAL, 10.0);
+    EXPECT_STREQ(TrainNextSchema(0, 0, 0.0, 0.0, 0.0), bad);
     EXPECT_STRNE(TrainNextSchema(2, 0, 0.0, 1.0, 1.0), bad);
 }
 
 // A schema is finished by its epochs, its goal, the epochs cap or the time budget; a goal step
-// trains 2 epochs at least, and a step the budget stopped still counts 2.
+// trains 2 epochs at least, and a step the budget stopped still counts 2. A row with masks
+// starts a new population, a row without continues the one before.
 TEST_F(TrainingTest, SchemasFinishByEpochsGoalsCapsAndBudgets) {
-    struct Call {
+    const struct {
+        int32_t mode;
+        double goal;
+        std::vector<std::vector<int>> masks;
         int16_t epochs, max;
         double hours;
         const char* answer;
         int32_t epochsAfter;
+    } calls[] = {
+        {MODE_TRAIN_EPOCHS, 50.0, {{0}}, 30, 0, 0, "In Process", 30},
+        {0, 0, {}, 30, 0, 0, "Population Tested", 60},
+        {MODE_TRAIN_EPOCHS, 100.0, {{0}}, 30, 50, 0, "In Process", 30},
+        {0, 0, {}, 30, 50, 0, "Population Tested", 60},
+        {MODE_TRAIN_GOAL, 1.0, {{0}}, 20, 0, 0, "Population Tested", 2},
+        {MODE_TRAIN_GOAL, 0.0, {{0}, {2}}, 5, 10, 0, "In Process", 6},
+        {0, 0, {}, 5, 10, 0, "OK", 12},
+        {MODE_TEST_GOAL, 0.0, {{0}}, 20, 0, 1e-9, "Population Tested", 2},
+        {MODE_TEST_EPOCHS, 100.0, {{0}, {1}}, 30, 0, 1e-9, "OK", 0},
     };
-    const struct {
-        std::vector<std::vector<int>> masks;
-        int32_t mode;
-        double goal;
-        std::vector<Call> calls;
-    } cases[] = {
-        {{{0}},
-         MODE_TRAIN_EPOCHS,
-         50.0,
-         {{30, 0, 0, "In Process", 30}, {30, 0, 0, "Population Tested", 60}}},
-        {{{0}},
-         MODE_TRAIN_EPOCHS,
-         100.0,
-         {{30, 50, 0, "In Process", 30}, {30, 50, 0, "Population Tested", 60}}},
-        {{{0}}, MODE_TRAIN_GOAL, 1.0, {{20, 0, 0, "Population Tested", 2}}},
-        {{{0}, {2}}, MODE_TRAIN_GOAL, 0.0, {{5, 10, 0, "In Process", 6}, {5, 10, 0, "OK", 12}}},
-        {{{0}}, MODE_TEST_GOAL, 0.0, {{20, 0, 1e-9, "Population Tested", 2}}},
-        {{{0}, {1}}, MODE_TEST_EPOCHS, 100.0, {{30, 0, 1e-9, "OK", 0}}},
-    };
-    for (const auto& c : cases) {
-        Population(c.masks, c.mode, c.goal);
-        for (const Call& call : c.calls) {
-            EXPECT_EQ(Train(call.epochs, call.max, call.hours), call.answer) << c.mode;
-            EXPECT_EQ(Schemas()[0].epochs, call.epochsAfter) << c.mode;
-        }
+    for (size_t k = 0; k < std::size(calls); ++k) {
+        const auto& c = calls[k];
+        if (!c.masks.empty()) Population(c.masks, c.mode, c.goal);
+        EXPECT_EQ(Train(c.epochs, c.max, c.hours), c.answer) << "row " << k;
+        EXPECT_EQ(Schemas()[0].epochs, c.epochsAfter) << "row " << k;
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include "genetic/population.h"
 #include "genetic/supervisor_release.h"
-#include "support/fresh_library.h"
 
 SupervisorSettings TestSettings(int32_t candidates) {
     SupervisorSettings s = {};
@@ -80,21 +79,4 @@ uint32_t MaskWord(const SchemaRecord& s) {
 
 bool Same(const SchemaRecord& a, const SchemaRecord& b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-void LoadDoubleNetwork(const std::vector<std::vector<double>>& inputs,
-                       const std::vector<double>& targets, int16_t hidden,
-                       const std::vector<double>& modes) {
-    const int16_t columns = static_cast<int16_t>(inputs[0].size());
-    ASSERT_STREQ(InitBP(columns, 1, int16_t(targets.size()), 1, 1, 0, 3, hidden, 0, 0, 0, 1), "OK");
-    for (int16_t c = 0; c < columns; ++c) {
-        std::vector<double> column;
-        for (const auto& row : inputs)
-            column.push_back(row[size_t(c)]);
-        ASSERT_STREQ(SetColumn(COLUMN_INPUT, c, Column(column).get()), "OK");
-    }
-    ASSERT_STREQ(SetColumn(COLUMN_OUTPUT, 0, Column(targets).get()), "OK");
-    if (!modes.empty()) {
-        ASSERT_STREQ(SetColumn(COLUMN_MODE_FLAG, 0, Column(modes).get()), "OK");
-    }
 }

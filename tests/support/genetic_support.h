@@ -23,9 +23,3 @@ SchemaRecord MakeSchema(const std::vector<int>& bits, int32_t layerCount,
                         const std::vector<int32_t>& hidden = {});
 uint32_t MaskWord(const SchemaRecord& s); // mask bits 0 ... 31
 bool Same(const SchemaRecord& a, const SchemaRecord& b);
-
-// Builds a CALC_DOUBLE network (window 1, one hidden layer) and loads it through the column
-// loader: input c of row r is inputs[r][c], the target targets[r], the modes if given.
-void LoadDoubleNetwork(const std::vector<std::vector<double>>& inputs,
-                       const std::vector<double>& targets, int16_t hidden,
-                       const std::vector<double>& modes = {});
