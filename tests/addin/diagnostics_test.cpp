@@ -1,7 +1,9 @@
 #include "quar1432.h"
 #include "support/fresh_library.h"
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 
 namespace {
@@ -25,6 +27,9 @@ XLOPER Text(unsigned char* counted) {
 }
 
 TEST(TestXLOPER, DescriptionByTypeAndReturnedCopy) {
+    XLOPER multi = Typed(xltypeMulti), sref = Typed(xltypeSRef);
+    multi.val.array.rows = 5, multi.val.array.columns = 1;
+    sref.val.sref.ref = XLREF{0, 4, 1, 1};
     unsigned char abc[] = {3, 'a', 'b', 'c', 'd'}; // no terminating zero after the count
     unsigned char longest[256];
     longest[0] = 255;
@@ -34,9 +39,15 @@ TEST(TestXLOPER, DescriptionByTypeAndReturnedCopy) {
         std::string text;
     } cases[] = {
         {Number(2.5), "Num 2.500000"},
+        // One spelling on every build, whatever the C library prints.
+        {Number(-std::numeric_limits<double>::quiet_NaN()), "Num nan"},
+        {Number(-HUGE_VAL), "Num -inf"},
+        {Number(HUGE_VAL), "Num inf"},
         {Text(abc), "Str abc"},
         {Text(longest), "Str " + std::string(251, 'x')},
         {Text(nullptr), "Str  "}, // a field at least one wide
+        {multi, "Multi 5R, 1C"},
+        {sref, "SRef R0C1:R4C1"},
         {Typed(512), "???"},
     };
     for (auto c : cases)
