@@ -1,4 +1,5 @@
-// The designs the host decodes from the library's population, trained again by the host.
+// What the host works out for itself (the split, the decoded schemas), checked against what the
+// library reports back through its exports.
 #include "design_search.h"
 #include "engine_session.h"
 #include "holdout.h"
@@ -15,6 +16,39 @@ class AgainstTheLibrary : public ::testing::Test {
   protected:
     void TearDown() override { CleanUp(); }
 };
+
+// A recall pass with modes in force measures the TEST patterns only: its count of output values
+// tells how many rows the library's shuffled split set aside for testing.
+TEST_F(AgainstTheLibrary, ShuffledSplitRowsMatchTheLibrarysSplit) {
+    std::string text = "x,y,m\n";
+    for (int r = 0; r < 40; ++r) {
+        text += std::to_string(r) + "," + std::to_string(r % 3) + (r == 7 ? ",SKIP\n" : ",\n");
+        if (r == 2) text += ",,\n"; // a blank row counts among the positions
+    }
+    RangeRequest request;
+    request.columns = ColumnChoice{{0}, {1}, 2};
+    Range built;
+    std::string error;
+    ASSERT_TRUE(BuildRange(Sheet(text), request, &built, &error)) << error;
+    for (double share : {0.3, 0.5, 0.9}) {
+        Range range = built;
+        NetSettings s;
+        s.split = share;
+        s.shuffle = true;
+        s.seed = 11;
+        ASSERT_TRUE(LoadNetwork(range, s, false, &error)) << error;
+        MarkSplitRows(&range, s);
+        int tests = 0, trains = 0;
+        for (int r = 0; r < range.rows(); ++r) {
+            tests += range.IsDataRow(r) && range.mode[r] == "TEST";
+            trains += range.IsDataRow(r) && range.mode[r] == "TRAIN";
+        }
+        EXPECT_EQ(tests + trains, 39); // the SKIP row keeps its word
+        RunStats stats;
+        ASSERT_TRUE(RunEpochs(false, 1, &stats));
+        EXPECT_EQ(stats.within + stats.outside, tests) << share;
+    }
+}
 
 // Thirty rows of four inputs, a quarter of the TRAIN rows held out, as the searches see them.
 Range HeldOutView() {
