@@ -10,7 +10,3 @@ int32_t NextRandom() {
     gNet.randomState = gNet.randomState * 214013u + 2531011u; // unsigned: wraps modulo 2^32
     return static_cast<int32_t>((gNet.randomState >> 16) & 32767u);
 }
-
-uint32_t RandomState() {
-    return gNet.randomState;
-}

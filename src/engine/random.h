@@ -6,4 +6,3 @@
 
 void SeedRandom(uint32_t seed);
 int32_t NextRandom(); // 0 ... 32767
-uint32_t RandomState();

@@ -28,6 +28,8 @@ XLOPER Text(unsigned char* counted) {
 
 TEST(TestXLOPER, DescriptionByTypeAndReturnedCopy) {
     XLOPER multi = Typed(xltypeMulti), sref = Typed(xltypeSRef);
+    XLOPER err = Typed(xltypeErr), integer = Typed(xltypeInt);
+    err.val.err = 7, integer.val.w = -3;
     multi.val.array.rows = 5, multi.val.array.columns = 1;
     sref.val.sref.ref = XLREF{0, 4, 1, 1};
     unsigned char abc[] = {3, 'a', 'b', 'c', 'd'}; // no terminating zero after the count
@@ -46,6 +48,8 @@ TEST(TestXLOPER, DescriptionByTypeAndReturnedCopy) {
         {Text(abc), "Str abc"},
         {Text(longest), "Str " + std::string(251, 'x')},
         {Text(nullptr), "Str  "}, // a field at least one wide
+        {err, "Err 7"},
+        {integer, "Int -3"},
         {multi, "Multi 5R, 1C"},
         {sref, "SRef R0C1:R4C1"},
         {Typed(512), "???"},
