@@ -16,6 +16,7 @@ import threading
 import time
 
 import uno
+from com.sun.star.lang import DisposedException
 
 import test_calc as office
 
@@ -42,7 +43,11 @@ def start_display():
 def wait_for(what, probe, seconds=60):
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
-        found = probe()
+        # A window that closes while the probe walks it throws; the next probe sees it gone.
+        try:
+            found = probe()
+        except DisposedException:
+            found = None
         if found:
             return found
         time.sleep(0.25)
@@ -62,9 +67,12 @@ def accessible_tree(context):
 def top_window(toolkit, title):
     """The accessible context of the top window with this title, or None."""
     for i in range(toolkit.getTopWindowCount()):
-        context = toolkit.getTopWindow(i).getAccessibleContext()
-        if context is not None and context.getAccessibleName() == title:
-            return context
+        try:
+            context = toolkit.getTopWindow(i).getAccessibleContext()
+            if context is not None and context.getAccessibleName() == title:
+                return context
+        except DisposedException:  # closing while we look: it is not the one we wait for
+            continue
     return None
 
 
