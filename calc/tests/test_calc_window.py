@@ -77,11 +77,14 @@ def top_window(toolkit, title):
 
 
 def press(window, label):
-    for node in accessible_tree(window):
-        if node.getAccessibleRole() == ROLE["PUSH_BUTTON"] and node.getAccessibleName() == label:
-            node.doAccessibleAction(0)
-            return
-    raise AssertionError("no button " + label)
+    def button():
+        for node in accessible_tree(window):
+            if (node.getAccessibleRole() == ROLE["PUSH_BUTTON"]
+                    and node.getAccessibleName() == label):
+                return node
+        return None
+    # Found again if a label changes under the walk; pressed once.
+    wait_for("the button " + label, button, 10).doAccessibleAction(0)
 
 
 def fields(window):
