@@ -1,6 +1,7 @@
 // Cost and size of the host's reports for a 30 000-row sheet (reported, not asserted).
 #include "report_html.h"
 #include "workbook_write.h"
+#include "worksheet.h"
 
 #include <benchmark/benchmark.h>
 
@@ -11,20 +12,6 @@
 namespace {
 
 constexpr int kRows = 30000;
-
-Cell NumberCell(double v) {
-    Cell c;
-    c.kind = CellKind::Number;
-    c.number = v;
-    return c;
-}
-
-Cell TextCell(const std::string& text) {
-    Cell c;
-    c.kind = CellKind::Text;
-    c.text = text;
-    return c;
-}
 
 // Three inputs, a numeric and a symbolic output, every row predicted; curves as long as the
 // sheet.
